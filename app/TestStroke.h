@@ -1,0 +1,19 @@
+// The fixed test stroke of the preview: a gentle S across the preview with the pressure
+// rising from nothing to full and falling back, painted with the current brush and
+// composited over a light checkerboard. Free of any window system.
+#pragma once
+
+#include <cstdint>
+
+#include "brush/BrushInfo.h"
+#include "brush/Stroke.h"
+#include "imaging/Image.h"
+
+namespace pavo {
+
+// The four stroke points for a preview of w x h pixels.
+void TestStrokePoints(int32_t w, int32_t h, TStrokePoint points[4]);
+// Repaints image from scratch; seed is handed to the shared random generator.
+void DrawTestStroke(CBrushInfo& info, CImage32& image, int32_t seed);
+
+}  // namespace pavo

@@ -1,0 +1,87 @@
+// Tiled layers: canvas-sized rasters whose pixels live in 128 x 128 tiles that exist only
+// where something non-zero was written. An absent tile reads as all zero. Compositing works
+// one row at a time: the affected row blocks are gathered from the tiles into the layer's
+// row buffer (position x of the buffer is layer column x), the row operation runs, and the
+// destination buffer is scattered back, creating tiles only for blocks that are not all zero.
+//
+// A tile that cannot be allocated is skipped and the write to it lost; nothing here throws.
+// Source and destination of a blit must be different layers (one row buffer each).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+#include "imaging/Blend.h"
+#include "imaging/Image.h"
+
+namespace pavo {
+
+template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
+class CImageTile {
+ public:
+  // uint32_t for colour layers, uint8_t for coverage and 1-bit layers (bit 0 is the pixel).
+  using TPixel = std::conditional_t<std::is_same_v<TImage, CImage32>, uint32_t, uint8_t>;
+  static constexpr int32_t kTileSize = TileSize;
+
+  int32_t width = 0;
+  int32_t height = 0;
+  // tilesX * 128 pixels; for the 1-bit layer tilesX * 16 bytes of packed bits.
+  std::vector<TPixel> rowBuffer;
+  std::vector<std::vector<TPixel>> auxRowBuffers;  // selectable by TBltInfo::rowBufferIndex
+  int32_t auxRowBufferCount = 0;
+  std::vector<std::unique_ptr<TImage>> tiles;  // tile (tx, ty) is entry tx + ty * tilesX
+  int32_t tilesX = 0;
+  int32_t tilesY = 0;
+  int32_t tileCount = 0;
+
+  CImageTile() = default;
+  CImageTile(const CImageTile&) = delete;
+  CImageTile& operator=(const CImageTile&) = delete;
+
+  // Always releases every tile. False (and a 0 x 0 layer) when the table or row buffer
+  // cannot be had.
+  bool Resize(int32_t w, int32_t h);
+  void FreeTiles();
+
+  TImage* TileAt(int32_t tx, int32_t ty) const;
+  // The tile at (tx, ty), created (cleared to zero) if absent; null outside the grid or when
+  // it cannot be allocated.
+  TImage* CreateTile(int32_t tx, int32_t ty);
+
+  TPixel GetPixel(int32_t x, int32_t y) const;
+  void SetPixel(int32_t x, int32_t y, TPixel value);
+  // 32-bit: PaintOver; 8-bit: Lerp8; 1-bit: stores the bit when opacity >= 128.
+  void BlendPixel(int32_t x, int32_t y, TPixel value, uint32_t opacity);
+  void BlendPixelKeepAlpha(int32_t x, int32_t y, TPixel value, uint32_t opacity);
+
+  bool RowHasTiles(int32_t y) const;
+  bool SpanHasTiles(int32_t x, int32_t y, int32_t w) const;
+  // Copies the whole 128-pixel blocks that [x, x + w) touches into buffer (null when the
+  // row is outside the layer).
+  TPixel* GatherRow(TPixel* buffer, int32_t x, int32_t y, int32_t w);
+  // Writes those blocks back; true when at least one tile row was written.
+  bool ScatterRow(const TPixel* buffer, int32_t x, int32_t y, int32_t w);
+
+  bool FillRect(const TBltInfo<TPixel>& info, int32_t x, int32_t y, int32_t w, int32_t h);
+};
+
+using CImageTile32 = CImageTile<CImage32, 128, TBpp32, TBpp32>;
+using CImageTile8 = CImageTile<CImage8, 128, TBpp8, TBpp8>;
+using CImageTile1 = CImageTile<CImage1, 128, TBpp1, TBpp8>;
+
+// Source rectangle (sx, sy, w, h) onto the destination at (dx, dy).
+bool BltLayer(CImageTile32& dst, const TBltInfo32& info, int32_t dx, int32_t dy,
+              CImageTile32& src, int32_t sx, int32_t sy, int32_t w, int32_t h);
+bool BltLayer(CImageTile8& dst, const TBltInfo8& info, int32_t dx, int32_t dy, CImageTile8& src,
+              int32_t sx, int32_t sy, int32_t w, int32_t h);
+// Coverage painted in info.paintColour with RowBlend8To32.
+bool BltCoverage(const TBltInfo32& info, CImageTile32& dst, int32_t dx, int32_t dy,
+                 CImageTile8& cov, int32_t sx, int32_t sy, int32_t w, int32_t h);
+// A 32-bit layer onto a flat image; extends info.dirty.
+bool BltToImage(TBltInfo32& info, CImage32& image, int32_t dx, int32_t dy, CImageTile32& layer,
+                int32_t sx, int32_t sy, int32_t w, int32_t h);
+bool BltToImage(TBltInfo32& info, CImage32& image, int32_t dx, int32_t dy, CImageTile32& layer);
+
+}  // namespace pavo

@@ -1,0 +1,35 @@
+// Loading a brush script into a fresh Lua 5.1 state owned by one brush: the file is read as
+// raw bytes up to the first zero byte, the base, math, string, table and debug libraries are
+// opened (no io, os or package), the 58 bs_ functions registered, the chunk compiled and run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct lua_State;
+
+namespace pavo {
+
+class CMangaBrush;
+class CBrushStroke;
+
+// Whole-file reader.
+class CFileRead {
+ public:
+  std::unique_ptr<uint8_t[]> data;
+  uint32_t size = 0;
+
+  // False for a missing, empty or unreadable file (data and size are then left as they were).
+  bool Read(const std::string& path);
+};
+
+// Loads the script named by the stroke's brush settings into a new state of this brush; the
+// outcome is in brush.scriptLoaded and brush.loadError.
+void LoadScript(CMangaBrush& brush, CBrushStroke& stroke);
+// Closes the state (if any) and deletes the work layers.
+void CloseScript(CMangaBrush& brush);
+// Registers the 58 bs_ functions as globals, in their table order.
+void RegisterScriptApi(lua_State* L);
+
+}  // namespace pavo
