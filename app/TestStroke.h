@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "brush/BrushInfo.h"
 #include "brush/Stroke.h"
@@ -15,5 +16,8 @@ namespace pavo {
 void TestStrokePoints(int32_t w, int32_t h, TStrokePoint points[4]);
 // Repaints image from scratch; seed is handed to the shared random generator.
 void DrawTestStroke(CBrushInfo& info, CImage32& image, int32_t seed);
+// The same; when debugText is not null it receives the text the script collected with
+// bs_debug while the stroke was painted (the window never shows it; the renderer's --log does).
+void DrawTestStroke(CBrushInfo& info, CImage32& image, int32_t seed, std::string* debugText);
 
 }  // namespace pavo
