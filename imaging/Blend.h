@@ -1,6 +1,6 @@
 // Pixel arithmetic: the per-pixel blend rules for 0xAARRGGBB colours (straight alpha) and
 // 8-bit coverage bytes, the row compositing of the numbered blend modes, and span fills.
-// Every division by 255 truncates.
+// Every division by 255 truncates. "Channel" means red, green or blue, never alpha.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +15,9 @@ template <class TPixel>
 struct TBltInfo {
   int32_t mode = 0;
   uint8_t opacity = 255;
-  TPixel colour = 0;       // fill colour of span fills; key colour of mode 25
-  TPixel paintColour = 0;  // painted through coverage (0 paints opaque black); tint of 8-bit mode 17
+  TPixel colour = 0;  // fill colour of span fills; key colour of mode 25
+  TPixel paintColour =
+      0;  // painted through coverage (0 paints opaque black); tint of 8-bit mode 17
   TPixel reserved = 0;
   uint8_t reservedFlag = 0;
   int32_t rowBufferIndex = -1;
@@ -38,13 +39,75 @@ inline uint32_t MakeColour(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
   return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
-// Per-pixel operations; d is changed in place, f is a strength 0..255.
-void BlendOntoOpaque(uint32_t& d, uint32_t s, uint32_t f);
-void Over(uint32_t& d, uint32_t s, uint32_t f);
-void PaintOver(uint32_t& d, uint32_t s, uint32_t f);
-void Lerp8(uint8_t& d, uint32_t v, uint32_t f);
-void Add8(uint8_t& d, uint32_t v, uint32_t f);
-void Sub8(uint8_t& d, uint32_t v, uint32_t f);
+// Per-pixel operations; d is changed in place, f is a strength 0..255, v a byte 0..255.
+// They are inline because every rasteriser calls them once per pixel.
+
+// Colour channels only, d.A kept: g = s.A (f = 255) or floor(s.A f / 255);
+// c = floor((s.c g + d.c (255 - g)) / 255).
+inline void BlendOntoOpaque(uint32_t& d, uint32_t s, uint32_t f) {
+  const uint32_t sa = AlphaOf(s);
+  if (f == 0 || sa == 0) return;
+  if (sa == 255 && f == 255) {
+    d = (d & 0xFF000000u) | (s & 0x00FFFFFFu);
+    return;
+  }
+  const uint32_t g = f == 255 ? sa : Div255(sa * f);
+  const uint32_t ig = 255 - g;
+  d = (d & 0xFF000000u) | (Div255(RedOf(s) * g + RedOf(d) * ig) << 16) |
+      (Div255(GreenOf(s) * g + GreenOf(d) * ig) << 8) | Div255(BlueOf(s) * g + BlueOf(d) * ig);
+}
+
+// Straight-alpha s over d with s.A scaled by f: g = s.A f, h = floor(g / 255),
+// D = 255 d.A + g - h d.A (255 x the new alpha); c = floor((d.c (255 - h) d.A + s.c g) / D)
+// for channels that differ; A = floor(D / 255).
+inline void Over(uint32_t& d, uint32_t s, uint32_t f) {
+  const uint32_t g = AlphaOf(s) * f;
+  const uint32_t h = Div255(g);
+  const uint32_t da = AlphaOf(d);
+  const uint32_t D = da * 255 + g - h * da;
+  if (D == 0) return;
+  const uint32_t k = (255 - h) * da;
+  uint32_t out = (D / 255) << 24;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const uint32_t dc = (d >> shift) & 0xFF;
+    const uint32_t sc = (s >> shift) & 0xFF;
+    out |= (sc == dc ? dc : (dc * k + sc * g) / D) << shift;
+  }
+  d = out;
+}
+
+// One colour painted onto one pixel: empty d takes s with A = floor(s.A (f + 1) / 256) below
+// full strength; opaque s at full strength replaces d; opaque d blends colour only; else Over.
+inline void PaintOver(uint32_t& d, uint32_t s, uint32_t f) {
+  const uint32_t da = AlphaOf(d);
+  if (da == 0) {
+    d = f == 255 ? s : (s & 0x00FFFFFFu) | (((AlphaOf(s) * (f + 1)) >> 8) << 24);
+  } else if (AlphaOf(s) == 255 && f == 255) {
+    d = s;
+  } else if (da == 255) {
+    BlendOntoOpaque(d, s, f);
+  } else {
+    Over(d, s, f);
+  }
+}
+
+// f = 0 keeps d, f = 255 gives v, else floor((v f + (255 - f) d) / 255).
+inline void Lerp8(uint8_t& d, uint32_t v, uint32_t f) {
+  if (f == 0) return;
+  d = static_cast<uint8_t>(f == 255 ? v : Div255(v * f + (255 - f) * d));
+}
+
+// min(255, d + floor(f v / 255)).
+inline void Add8(uint8_t& d, uint32_t v, uint32_t f) {
+  const uint32_t t = d + Div255(f * v);
+  d = static_cast<uint8_t>(t > 255 ? 255 : t);
+}
+
+// max(0, d - floor(f v / 255)).
+inline void Sub8(uint8_t& d, uint32_t v, uint32_t f) {
+  const uint32_t t = Div255(f * v);
+  d = static_cast<uint8_t>(t >= d ? 0 : d - t);
+}
 
 // Row operations: n pixels, the source starting at column sx, the destination at dx.
 // Null rows and unknown modes do nothing.
@@ -56,6 +119,8 @@ void RowBlend8(const TBltInfo8& info, const uint8_t* src, int32_t sx, uint8_t* d
                int32_t n);
 void RowFill32(const TBltInfo32& info, uint32_t* row, int32_t x, int32_t n);
 void RowFill8(const TBltInfo8& info, uint8_t* row, int32_t x, int32_t n);
+// Spans from real position xa to xb (either order) with anti-aliased end pixels; non-finite
+// bounds paint nothing.
 void RowFillAA32(const TBltInfo32& info, uint32_t* row, int32_t rowLength, double xa, double xb);
 void RowFillAA8(const TBltInfo8& info, uint8_t* row, int32_t rowLength, double xa, double xb);
 
