@@ -30,7 +30,8 @@ void NRECT::Inflate(int32_t dx, int32_t dy) {
 
 int32_t FloorToMultiple(int32_t a, int32_t g) {
   if (a > 0) return g * (a / g);
-  if ((-a) % g != 0) return g * (a / g) - g;
+  // a % g rather than (-a) % g: the same test, and defined for the most negative int.
+  if (a % g != 0) return g * (a / g) - g;
   return a;
 }
 
