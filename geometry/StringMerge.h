@@ -19,7 +19,8 @@ class CStringMerge {
   bool AppendLineBreak();               // "\r\n"
   void Clear();                         // back to a fresh 16-byte block
 
-  const char* Text() const { return block_.get(); }
+  // Never null: "" stands in while no block could be had.
+  const char* Text() const { return block_ ? block_.get() : ""; }
   size_t Length() const { return length_; }
   size_t Capacity() const { return capacity_; }
 
