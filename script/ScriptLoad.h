@@ -29,7 +29,18 @@ class CFileRead {
 void LoadScript(CMangaBrush& brush, CBrushStroke& stroke);
 // Closes the state (if any) and deletes the work layers.
 void CloseScript(CMangaBrush& brush);
-// Registers the 58 bs_ functions as globals, in their table order.
+// Registers the 58 bs_ functions as globals, in their table order. The pushes allocate and
+// may raise an interpreter error, so it must run in protected mode (LoadScript does so).
 void RegisterScriptApi(lua_State* L);
+
+// The error value on top of the stack as bytes, read without letting the interpreter
+// allocate: a string as it is, a number in the interpreter's format (%.14g), anything else
+// as an empty text. The stack is left unchanged.
+void ScriptErrorText(lua_State* L, std::string& out);
+
+// Creates the interpreter states of LoadScript; tests install one that fails or limits
+// memory. nullptr restores luaL_newstate.
+using StateFactory = lua_State* (*)();
+void SetStateFactory(StateFactory factory);
 
 }  // namespace pavo
