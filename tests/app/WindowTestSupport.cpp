@@ -1,0 +1,56 @@
+#include "WindowTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+#include <QWindow>
+
+#include "app/FormMain.h"
+#include "geometry/Clock.h"
+
+namespace quarnel_test {
+
+namespace {
+uint32_t g_fixedMs = 0;
+uint32_t FixedClock() { return g_fixedMs; }
+}  // namespace
+
+QString Fixture(const char* name) {
+  return QStringLiteral(QUARNEL_SOURCE_DIR "/tests/app/fixtures/") + QString::fromUtf8(name);
+}
+
+bool DropFiles(quarnel::TFormMain& form, const QStringList& paths) {
+  QWindow* window = form.windowHandle();
+  if (window == nullptr) return false;
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& p : paths) urls.append(QUrl::fromLocalFile(p));
+  data.setUrls(urls);
+  const QPoint at = form.PreviewRect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &enter);
+  if (!enter.isAccepted()) return false;
+  QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &move);
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &drop);
+  return drop.isAccepted();
+}
+
+void FixClock(uint32_t ms) {
+  g_fixedMs = ms;
+  pavo::SetClockSource(&FixedClock);
+}
+
+void RestoreClock() { pavo::SetClockSource(nullptr); }
+
+void ShowAndWait(quarnel::TFormMain& form) {
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+}
+
+}  // namespace quarnel_test

@@ -1,0 +1,39 @@
+// Shared pieces of the window's tests: registration of the test classes, the fixture
+// folder, synthetic drops through Qt's routing, and a fixed millisecond clock.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace quarnel {
+class TFormMain;
+}
+
+namespace quarnel_test {
+
+using TestFactory = QObject* (*)();
+int RegisterWindowTest(const char* name, TestFactory factory);
+
+// Absolute path of tests/app/fixtures/<name>.
+QString Fixture(const char* name);
+
+// Drag enter, drag move and drop of the given local files on the preview area, sent to the
+// window's QWindow so that Qt routes them to the widget the way it routes a real drop.
+// Returns whether the drop was accepted.
+bool DropFiles(quarnel::TFormMain& form, const QStringList& paths);
+
+// The millisecond clock stands still at `ms` until RestoreClock.
+void FixClock(uint32_t ms);
+void RestoreClock();
+
+// A shown, exposed window with nothing loaded.
+void ShowAndWait(quarnel::TFormMain& form);
+
+}  // namespace quarnel_test
+
+// Registers a QtTest class with the runner; the CMake file finds the class names by this line.
+#define QUARNEL_WINDOW_TEST(Class)            \
+  static const int quarnelRegistered##Class = \
+      quarnel_test::RegisterWindowTest(#Class, []() -> QObject* { return new Class; });
