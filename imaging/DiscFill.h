@@ -32,8 +32,9 @@ struct CFillLineInfo {
   int32_t radiusSq8 = 0;
   int32_t innerSq8 = 0;
   int32_t grid = 0, stepX = 0, stepY = 0;
-  int32_t gridRadius = 0, gridRadiusSq = 0;
-  int32_t gridCentreX = 0, gridCentreY = 0;
+  // 64-bit: grid * r and grid * cx leave 32 bits for large grids and canvases.
+  int64_t gridRadius = 0, gridRadiusSq = 0;
+  int64_t gridCentreX = 0, gridCentreY = 0;
   bool maxMode = false;
   int32_t maxValue = 0;
   bool small = false;

@@ -1,0 +1,276 @@
+// The anti-aliased disc rasteriser.
+//
+// Pixels are classified in eighths of a pixel: a pixel whose top-left corner lies inside the
+// disc shrunk by 2 pixels is full; otherwise its four corners are tested against the radius
+// (4 inside: full, 1 to 3: partly covered, 0: skipped). Partly covered pixels, and every
+// pixel of a disc of radius 3 or less, are sampled on a grid of grid x grid points.
+#include "imaging/DiscFill.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace pavo {
+
+namespace {
+
+// Centres beyond this are far outside any layer the engine makes; refusing them keeps every
+// coordinate in eighths of a pixel inside 32 bits.
+constexpr double kMaxCentre = 1 << 27;
+
+template <class TLayer>
+constexpr bool kIs32 = std::is_same_v<TLayer, CImageTile32>;
+
+template <class TBpp>
+void InitLine(CFillLineInfo<TBpp>& line, double cx, double cy, double r, const TDiscInfo& info,
+              const NRECT& rect) {
+  line.centreX8 = static_cast<int32_t>(cx * 8);
+  line.centreY8 = static_cast<int32_t>(cy * 8);
+  const int32_t r8 = static_cast<int32_t>(r * 8);
+  line.radiusSq8 = r8 * r8;
+  const int32_t inner8 = r > 2 ? static_cast<int32_t>((r - 2) * 8) : 0;
+  line.innerSq8 = inner8 * inner8;
+  line.grid = std::max(1, info.grid);  // a grid or step below 1 would sample nothing
+  line.stepX = std::max(1, info.stepX);
+  line.stepY = std::max(1, info.stepY);
+  line.gridRadius = static_cast<int64_t>(line.grid * r);
+  line.gridRadiusSq = line.gridRadius * line.gridRadius;
+  line.gridCentreX = static_cast<int64_t>(line.grid * cx);
+  line.gridCentreY = static_cast<int64_t>(line.grid * cy);
+  line.maxMode = info.maxMode;
+  line.maxValue = static_cast<int32_t>(info.value) * info.opacity / 255;
+  line.small = r <= 3;
+  line.paint = std::is_same_v<TBpp, TBpp32> ? info.colour : info.value;
+  line.falloffTable.clear();
+  if (info.falloff) line.falloffTable = BuildFalloffTable(r, info.opacity, info.falloffPower);
+  line.tableScale = static_cast<int32_t>(r * 4);
+  line.info = info;
+  line.rect = rect;
+}
+
+// The disc's bounding rectangle (trunc(cx - r), trunc(cy - r), trunc(2r + 2) square) clipped to
+// the layer; false when the radius or the clipping leaves nothing.
+template <class TLayer>
+bool DiscRect(const TLayer& layer, double cx, double cy, double r, NRECT& rect) {
+  if (!(r > 0) || r > 2000) return false;  // also refuses a NaN radius
+  if (!(std::fabs(cx) < kMaxCentre) || !(std::fabs(cy) < kMaxCentre)) return false;
+  const int32_t side = static_cast<int32_t>(2 * r + 2);
+  rect = NRECT(static_cast<int32_t>(cx - r), static_cast<int32_t>(cy - r), side, side);
+  return ClipRect(layer.width, layer.height, rect);
+}
+
+// Coverage 0..255 of a partly covered pixel: the share of grid samples inside the disc.
+template <class TBpp>
+inline int32_t SampleCoverage(const CFillLineInfo<TBpp>& line, int32_t x, int32_t y) {
+  int32_t count = 0, total = 0;
+  const int64_t gx = static_cast<int64_t>(line.grid) * x - line.gridCentreX;
+  const int64_t gy = static_cast<int64_t>(line.grid) * y - line.gridCentreY;
+  for (int32_t sy = 0; sy < line.grid; sy += line.stepY) {
+    const int64_t py = gy + sy;
+    for (int32_t sx = 0; sx < line.grid; sx += line.stepX) {
+      const int64_t px = gx + sx;
+      ++total;
+      if (px * px + py * py < line.gridRadiusSq) ++count;
+    }
+  }
+  return count * 255 / total;
+}
+
+// The paint rule of a 32-bit span fill in mode 2, for one pixel at strength w.
+inline void PaintDiscPixel32(uint32_t& d, uint32_t p, uint32_t w) {
+  if (AlphaOf(p) == 255 && w == 255) {
+    d = p;
+  } else if (AlphaOf(d) == 0) {
+    d = p;
+    if (w != 255) d = (d & 0x00FFFFFFu) | (Div255(AlphaOf(p) * w) << 24);
+  } else if (AlphaOf(d) == 255) {
+    BlendOntoOpaque(d, p, w);
+  } else {
+    Over(d, p, w);
+  }
+}
+
+enum class TCover { kSkip, kFull, kPartial };
+
+template <class TLayer, class TBpp>
+void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
+  using TPixel = typename TLayer::TPixel;
+  const NRECT& rect = line.rect;
+  const int32_t ty = y / 128, ly = y & 127;
+  const bool falloff = !line.falloffTable.empty();
+  const int32_t tableSize = static_cast<int32_t>(line.falloffTable.size());
+  TPixel* row = nullptr;
+  int32_t dx = line.rowX8;
+  const int32_t dy = line.rowY8;
+  const int32_t end = rect.x + rect.width;
+  for (int32_t x = rect.x; x < end; ++x, dx += 8) {
+    if (row == nullptr || (x & 127) == 0) {
+      auto* tile = layer.CreateTile(x / 128, ty);
+      if (tile == nullptr) return;  // outside the grid, or no memory: the rest is lost
+      row = reinterpret_cast<TPixel*>(tile->pixels) + static_cast<size_t>(ly) * 128;
+    }
+    TPixel& pixel = row[x & 127];
+    if constexpr (!kIs32<TLayer>) {
+      if (line.maxMode && pixel >= line.maxValue) continue;
+    }
+    TCover cover;
+    int32_t w;
+    if (falloff) {
+      const int64_t ex = line.centreX8 - 8 * static_cast<int64_t>(x) - 4;
+      const int64_t ey = line.centreY8 - 8 * static_cast<int64_t>(y) - 4;
+      const int64_t d2 = ex * ex + ey * ey;
+      if (d2 >= line.radiusSq8) continue;
+      // The index is proportional to the squared distance; both are shifted by 8 bits
+      // except for small discs. 64-bit products: large radii would overflow 32 bits.
+      int64_t i;
+      if (line.small) {
+        i = line.radiusSq8 == 0 ? 0 : line.tableScale * d2 / line.radiusSq8;
+      } else {
+        const int64_t div = line.radiusSq8 >> 8;
+        i = div == 0 ? 0 : line.tableScale * (d2 >> 8) / div;
+      }
+      if (i < 0 || i >= tableSize) continue;
+      w = line.falloffTable[static_cast<size_t>(i)];
+      if (w == 0) continue;
+      cover = line.small ? TCover::kPartial : TCover::kFull;
+    } else {
+      if (line.small) {
+        cover = TCover::kPartial;
+      } else if (dx * dx + dy * dy < line.innerSq8) {
+        cover = TCover::kFull;
+      } else {
+        const int32_t dx2 = dx + 8, dy2 = dy + 8;
+        const int32_t inside =
+            (dx * dx + dy * dy < line.radiusSq8) + (dx2 * dx2 + dy * dy < line.radiusSq8) +
+            (dx * dx + dy2 * dy2 < line.radiusSq8) + (dx2 * dx2 + dy2 * dy2 < line.radiusSq8);
+        if (inside == 0) continue;
+        cover = inside == 4 ? TCover::kFull : TCover::kPartial;
+      }
+      if constexpr (kIs32<TLayer>) {
+        w = line.info.opacity;
+      } else {
+        w = line.maxMode ? line.maxValue : line.info.opacity;
+      }
+    }
+    if (cover == TCover::kPartial) {
+      int32_t coverage = SampleCoverage(line, x, y);
+      if (!line.info.antiAlias) {
+        if (coverage < 128) continue;
+        coverage = 255;
+      }
+      w = w * coverage / 255;
+    }
+    if constexpr (kIs32<TLayer>) {
+      PaintDiscPixel32(pixel, line.paint, static_cast<uint32_t>(w));
+    } else if (line.maxMode) {
+      if (w > pixel) pixel = static_cast<uint8_t>(w);
+    } else {
+      Lerp8(pixel, line.paint, static_cast<uint32_t>(w));
+    }
+  }
+}
+
+template <class TLayer, class TBpp>
+bool FillRowsOnCaller(TLayer& layer, double cx, double cy, double r, const TDiscInfo& info) {
+  NRECT rect;
+  if (!DiscRect(layer, cx, cy, r, rect)) return false;
+  CFillLineInfo<TBpp> line;
+  InitLine(line, cx, cy, r, info, rect);
+  for (int32_t y = rect.y; y < rect.y + rect.height; ++y) {
+    line.rowX8 = rect.x * 8 - line.centreX8;
+    line.rowY8 = y * 8 - line.centreY8;
+    FillDiscRow(layer, line, y);
+  }
+  return true;
+}
+
+// One worker's band of rows. Runs concurrently with the other bands: it writes only its own
+// rows, every tile it can meet exists already (so the tile table is only read), and it
+// allocates nothing but its own record's falloff table, built before it starts.
+void PaintBand(CImageTile8* layer, CFillLineInfo<TBpp8>* line, int32_t y0, int32_t y1) {
+  for (int32_t y = y0; y < y1; ++y) {
+    line->rowX8 = line->rect.x * 8 - line->centreX8;
+    line->rowY8 = y * 8 - line->centreY8;
+    FillDiscRow(*layer, *line, y);
+  }
+}
+
+}  // namespace
+
+double Falloff(double s, double power) {
+  const double sp = std::pow(s, power);
+  return std::exp(-(sp * sp) / (2 * 0.27027027027027023 * 0.27027027027027023));
+}
+
+std::vector<int32_t> BuildFalloffTable(double r, int32_t opacity, double power) {
+  int32_t g = static_cast<int32_t>(r * 4);
+  if (g < 1) g = 1;
+  const int32_t n = static_cast<int32_t>((r + 5) * 4);
+  if (!(power >= 1)) power = 1;  // also a NaN power
+  if (power > 100) power = 100;
+  std::vector<int32_t> table;
+  if (n <= 0) return table;
+  table.resize(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) {
+    const double t = static_cast<double>(i) / g;
+    const double s = std::pow(t, 0.5);
+    const double f = Falloff(s, power);
+    double e = (opacity * f * (1.0 / 255)) * 255;
+    e = std::clamp(e, 0.0, 255.0);
+    table[static_cast<size_t>(i)] = static_cast<int32_t>(e);
+  }
+  return table;
+}
+
+void FillDiscRow(CImageTile8& layer, CFillLineInfo<TBpp8>& line, int32_t y) {
+  FillRowKernel(layer, line, y);
+}
+
+void FillDiscRow(CImageTile32& layer, CFillLineInfo<TBpp32>& line, int32_t y) {
+  FillRowKernel(layer, line, y);
+}
+
+bool FillDiscRows(CImageTile8& layer, double cx, double cy, double r, const TDiscInfo& info) {
+  return FillRowsOnCaller<CImageTile8, TBpp8>(layer, cx, cy, r, info);
+}
+
+bool FillDiscRows(CImageTile32& layer, double cx, double cy, double r, const TDiscInfo& info) {
+  return FillRowsOnCaller<CImageTile32, TBpp32>(layer, cx, cy, r, info);
+}
+
+bool FillDisc(CImageTile8& layer, double cx, double cy, double r, const TDiscInfo& info) {
+  if (r >= 100) return FillDiscParallel(layer, cx, cy, r, info);
+  return FillDiscRows(layer, cx, cy, r, info);
+}
+
+bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const TDiscInfo& info,
+                      int threads) {
+  NRECT rect;
+  if (!DiscRect(layer, cx, cy, r, rect)) return false;
+  int32_t t = threads > 0 ? threads : static_cast<int32_t>(std::thread::hardware_concurrency());
+  t = std::clamp(t, 1, 8);
+  const int32_t h = t * ((rect.height + t - 1) / t);
+  const int32_t band = h / t;
+  // Every tile of the clipped rectangle, aligned outwards to 128, exists before the workers
+  // start, so that none of them changes the tile table.
+  for (int32_t ty = rect.y / 128; ty <= (rect.y + rect.height - 1) / 128; ++ty)
+    for (int32_t tx = rect.x / 128; tx <= (rect.x + rect.width - 1) / 128; ++tx)
+      layer.CreateTile(tx, ty);
+  CFillLineInfo<TBpp8> lines[8];
+  std::thread workers[8];
+  for (int32_t i = 0; i < t; ++i) {
+    InitLine(lines[i], cx, cy, r, info, rect);
+    const int32_t y0 = rect.y + i * band;
+    const int32_t y1 = std::min(rect.y + (i + 1) * band, rect.y + rect.height);
+    try {
+      workers[i] = std::thread(PaintBand, &layer, &lines[i], y0, y1);
+    } catch (...) {
+      PaintBand(&layer, &lines[i], y0, y1);  // no thread to be had: paint the band here
+    }
+  }
+  for (int32_t i = 0; i < t; ++i)
+    if (workers[i].joinable()) workers[i].join();
+  return true;
+}
+
+}  // namespace pavo
