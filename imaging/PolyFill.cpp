@@ -1,0 +1,336 @@
+// Polygon scan conversion.
+//
+// Rows are scanned from one row above the outline to one row below it, clipped to the layer.
+// Each row is sampled on one line (its top edge, y + 0.00123456789) or, anti-aliased, on four
+// lines y + 0.125 .. y + 0.875; the crossings of a line are sorted and paired into spans by the
+// non-zero winding rule (single polygon) or the even-odd rule (contours). Anti-aliased spans
+// are accumulated in a 4-row coverage scratch and resolved into the layer one row at a time.
+#include "imaging/PolyFill.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pavo {
+
+namespace {
+
+constexpr double kLineOffset = 0.00123456789;
+constexpr int kMaxCrossings = 256;  // a line that would take its 256th crossing stops the fill
+// Vertices beyond this are moved onto it (the outline is then no longer ordinary input);
+// values converted to integers are first clamped to +-kMaxColumn, far outside any layer.
+constexpr double kMaxCoordinate = 1e15;
+constexpr double kMaxColumn = 1 << 30;
+
+inline int32_t TruncToInt(double v) {
+  return static_cast<int32_t>(std::clamp(v, -kMaxColumn, kMaxColumn));
+}
+
+struct TCrossing {
+  double x;
+  bool down;
+};
+
+// Edges sorted by their upper end; the band of a 16-row block is kept by a sweep, so building
+// it costs the edges near the block, not every edge of the outline.
+class CBandSweep {
+ public:
+  explicit CBandSweep(const CPolySides& all) : all_(all) {
+    order_.reserve(all.sides.size());
+    for (size_t i = 0; i < all.sides.size(); ++i) order_.push_back(i);
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](size_t a, size_t b) { return Low(all.sides[a]) < Low(all.sides[b]); });
+  }
+
+  // The edges whose vertical extent meets [top, top + 16]; tops only grow.
+  void Rebuild(double top, CPolySides& band) {
+    const double bottom = top + 16;
+    std::erase_if(band.sides, [&](const CPolySides::TPolySide& s) { return High(s) < top; });
+    while (next_ < order_.size() && Low(all_.sides[order_[next_]]) <= bottom) {
+      const CPolySides::TPolySide& s = all_.sides[order_[next_++]];
+      if (High(s) >= top) band.sides.push_back(s);
+    }
+  }
+
+ private:
+  static double Low(const CPolySides::TPolySide& s) { return std::min(s.from->y, s.to->y); }
+  static double High(const CPolySides::TPolySide& s) { return std::max(s.from->y, s.to->y); }
+
+  const CPolySides& all_;
+  std::vector<size_t> order_;
+  size_t next_ = 0;
+};
+
+// The crossings of one sample line with the band's edges, sorted by x; false on overflow.
+bool CollectCrossings(const CPolySides& band, double lineY, TCrossing* table, int& count) {
+  count = 0;
+  for (size_t i = 0; i < band.sides.size(); ++i) {
+    double x;
+    if (!band.CrossingX(i, lineY, x)) continue;
+    if (count == kMaxCrossings - 1) return false;
+    table[count++] = TCrossing{x, band.sides[i].down};
+  }
+  // Bubble sort, swapping only when the left x is strictly greater.
+  for (int pass = count - 1; pass > 0; --pass) {
+    bool swapped = false;
+    for (int k = 0; k < pass; ++k) {
+      if (table[k].x > table[k + 1].x) {
+        std::swap(table[k], table[k + 1]);
+        swapped = true;
+      }
+    }
+    if (!swapped) break;
+  }
+  return true;
+}
+
+// Calls span(left, right) for every span of a sorted crossing table.
+template <class TSpan>
+void ForEachSpan(const TCrossing* table, int count, bool evenOdd, TSpan span) {
+  if (evenOdd) {
+    for (int k = 0; k + 1 < count; k += 2)
+      if (table[k].x != table[k + 1].x) span(table[k].x, table[k + 1].x);
+    return;
+  }
+  // Non-zero winding; a span whose left end equals the previous span's right end exactly
+  // starts at the truncated left end, so abutting spans do not both blend the shared pixel.
+  double previousEnd = -999.9;
+  int winding = 0;
+  for (int k = 0; k + 1 < count; ++k) {
+    winding += table[k].down ? 1 : -1;
+    if (table[k].x == table[k + 1].x || winding == 0) continue;
+    double left = table[k].x;
+    const double right = table[k + 1].x;
+    if (left == previousEnd) left = std::trunc(std::clamp(left, -kMaxColumn, kMaxColumn));
+    previousEnd = right;
+    span(left, right);
+  }
+}
+
+template <class TLayer>
+void PaintSpanSolid(TLayer& layer, int32_t y, int32_t start, int32_t end,
+                    typename TLayer::TPixel colour, uint8_t opacity) {
+  if (y < 0 || y >= layer.height) return;
+  if (end < start) return;
+  const int32_t last = end > start ? end - 1 : start;
+  if (last < 0 || start > layer.width - 1) return;
+  const int32_t x0 = std::max(start, 0);
+  const int32_t x1 = std::min(last, layer.width - 1);
+  auto* buffer = layer.GatherRow(layer.rowBuffer.data(), x0, y, x1 - x0 + 1);
+  if (buffer == nullptr) return;
+  TBltInfo<typename TLayer::TPixel> info;
+  info.mode = 2;
+  info.colour = colour;
+  info.opacity = opacity;
+  if constexpr (std::is_same_v<TLayer, CImageTile32>) {
+    RowFill32(info, buffer, x0, x1 - x0 + 1);
+  } else {
+    RowFill8(info, buffer, x0, x1 - x0 + 1);
+  }
+  layer.ScatterRow(buffer, x0, y, x1 - x0 + 1);
+}
+
+// The scan shared by both fills and both depths; rows firstRow .. lastRow inclusive.
+template <class TLayer>
+bool Scan(TLayer& layer, const CPolySides& edges, int32_t firstRow, int32_t lastRow,
+          typename TLayer::TPixel colour, uint8_t opacity, bool antiAlias, bool evenOdd) {
+  if (layer.width <= 0 || layer.height <= 0) return true;
+  // Rows outside the layer paint nothing; the one-row margin stays.
+  firstRow = std::max(firstRow, -1);
+  lastRow = std::min(lastRow, layer.height);
+  CBandSweep sweep(edges);
+  CPolySides band;
+  TCrossing table[kMaxCrossings];
+  CImage8 scratch;
+  if (antiAlias) {
+    if (!scratch.Resize(std::max(layer.width, 1), 4)) return true;
+    scratch.Fill(0);
+  }
+  const int32_t width = layer.width;
+  for (int32_t y = firstRow; y <= lastRow; ++y) {
+    if (y == firstRow || y % 16 == 0) sweep.Rebuild(y, band);
+    if (!antiAlias) {
+      int count;
+      if (!CollectCrossings(band, y, table, count)) return false;
+      if (count == 0 || (count & 1)) continue;
+      ForEachSpan(table, count, evenOdd, [&](double left, double right) {
+        if (!evenOdd) {
+          left = std::max(left, 0.0);
+          right = std::min(right, static_cast<double>(width));
+        }
+        PaintSpanSolid(layer, y, TruncToInt(left + 0.5), TruncToInt(right + 0.5), colour, opacity);
+      });
+      continue;
+    }
+    // Leftmost and rightmost columns to resolve start at 0 for every row, so a row without
+    // spans still resolves column 0.
+    double leftmost = 0, rightmost = 0;
+    for (int j = 0; j < 4; ++j) {
+      int count;
+      if (!CollectCrossings(band, y + (j + 0.5) * 0.25, table, count)) return false;
+      uint8_t* scratchRow = scratch.PixelAddress(0, j);
+      TBltInfo8 info;
+      info.colour = opacity;
+      info.opacity = 255;
+      ForEachSpan(table, count, evenOdd, [&](double left, double right) {
+        RowFillAA8(info, scratchRow, width, left, right);
+        if (evenOdd) {
+          leftmost = std::min(leftmost, left);
+          rightmost = std::max(rightmost, right);
+        } else {
+          leftmost = std::min(leftmost, std::trunc(std::clamp(left, -kMaxColumn, kMaxColumn)));
+          rightmost = std::max(rightmost, std::trunc(std::clamp(right, -kMaxColumn, kMaxColumn)));
+        }
+      });
+    }
+    const int32_t from = std::clamp(TruncToInt(leftmost), 0, width - 1);
+    const int32_t to = std::clamp(TruncToInt(rightmost), 0, width - 1);
+    uint8_t* s0 = scratch.PixelAddress(0, 0);
+    uint8_t* s1 = scratch.PixelAddress(0, 1);
+    uint8_t* s2 = scratch.PixelAddress(0, 2);
+    uint8_t* s3 = scratch.PixelAddress(0, 3);
+    for (int32_t x = from; x <= to; ++x) {
+      const uint32_t coverage = (s0[x] + s1[x] + s2[x] + s3[x]) / 4;
+      s0[x] = s1[x] = s2[x] = s3[x] = 0;
+      layer.BlendPixel(x, y, colour, coverage);  // coverage 0 is written too
+    }
+  }
+  return true;
+}
+
+// A vertex list the fills can use: null when a vertex is not finite; otherwise the caller's
+// points, or a copy with coordinates beyond +-1e15 moved onto that bound.
+const TPolygon* SafeVertices(const TPolygon& points, TPolygon& copy) {
+  bool huge = false;
+  for (const auto& p : points) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return nullptr;
+    if (std::fabs(p.x) > kMaxCoordinate || std::fabs(p.y) > kMaxCoordinate) huge = true;
+  }
+  if (!huge) return &points;
+  copy = points;
+  for (auto& p : copy) {
+    p.x = std::clamp(p.x, -kMaxCoordinate, kMaxCoordinate);
+    p.y = std::clamp(p.y, -kMaxCoordinate, kMaxCoordinate);
+  }
+  return &copy;
+}
+
+// Adds the edges of one closed outline, leaving out those wholly above or below the layer.
+void AddOutline(CPolySides& edges, const TPolygon& v, int32_t height) {
+  const size_t n = v.size();
+  for (size_t i = 0; i < n; ++i) {
+    const CVector2<double>* a = &v[i];
+    const CVector2<double>* b = &v[(i + 1) % n];
+    if (a->y < 0 && b->y < 0) continue;
+    if (a->y > height && b->y > height) continue;
+    edges.AddSide(a, b);
+  }
+}
+
+template <class TLayer>
+bool FillPolygonT(TLayer& layer, const TPolygon& polygon, typename TLayer::TPixel colour,
+                  uint8_t opacity, bool antiAlias) {
+  if (polygon.size() < 3) return false;
+  TPolygon copy;
+  const TPolygon* v = SafeVertices(polygon, copy);
+  if (v == nullptr) return false;
+  double lo = (*v)[0].y, hi = (*v)[0].y;
+  for (const auto& p : *v) {
+    lo = std::min(lo, p.y);
+    hi = std::max(hi, p.y);
+  }
+  int32_t ymin = TruncToInt(lo), ymax = TruncToInt(hi);
+  CPolySides edges;
+  AddOutline(edges, *v, layer.height);
+  if (ymin < 0) ymin = 0;
+  if (ymin >= layer.height || ymax < 0) return false;
+  if (ymax > layer.height - 1) ymax = layer.height - 1;
+  edges.Prepare();
+  return Scan(layer, edges, ymin - 1, ymax + 1, colour, opacity, antiAlias, false);
+}
+
+template <class TLayer>
+bool FillContoursT(TLayer& layer, const TContours& contours, typename TLayer::TPixel colour,
+                   uint8_t opacity, bool antiAlias) {
+  std::vector<TPolygon> copies(contours.size());
+  std::vector<const TPolygon*> safe(contours.size(), nullptr);
+  for (size_t c = 0; c < contours.size(); ++c) {
+    if (contours[c].size() <= 2) continue;
+    safe[c] = SafeVertices(contours[c], copies[c]);
+    if (safe[c] == nullptr) return true;  // a vertex that is not a number: nothing is painted
+  }
+  int32_t ymin = 0, ymax = 0;
+  if (!contours.empty() && safe[0] != nullptr) ymin = ymax = TruncToInt((*safe[0])[0].y);
+  CPolySides edges;
+  for (size_t c = 0; c < contours.size(); ++c) {
+    if (safe[c] == nullptr) continue;
+    for (const auto& p : *safe[c]) {
+      ymin = std::min(ymin, TruncToInt(p.y));
+      ymax = std::max(ymax, TruncToInt(p.y));
+    }
+    AddOutline(edges, *safe[c], layer.height);
+    if (ymin < 0) ymin = 0;
+    if (ymin < layer.height && ymax >= 0 && ymax > layer.height - 1) ymax = layer.height - 1;
+  }
+  edges.Prepare();
+  return Scan(layer, edges, ymin - 1, ymax + 1, colour, opacity, antiAlias, true);
+}
+
+}  // namespace
+
+void CPolySides::AddSide(const CVector2<double>* from, const CVector2<double>* to) {
+  TPolySide side;
+  side.from = from;
+  side.to = to;
+  sides.push_back(side);
+}
+
+void CPolySides::Prepare() {
+  for (auto& s : sides) {
+    const double dy = s.to->y - s.from->y;
+    s.slope = dy == 0 ? 0.0 : (s.to->x - s.from->x) / dy;
+    s.down = s.to->y > s.from->y;
+  }
+}
+
+void CPolySides::CollectBand(const CPolySides& source, double top, double height) {
+  for (const auto& s : source.sides) {
+    if ((top <= s.from->y && top + height >= s.to->y) ||
+        (top <= s.to->y && top + height >= s.from->y))
+      sides.push_back(s);
+  }
+}
+
+bool CPolySides::CrossingX(size_t index, double y, double& x) const {
+  const TPolySide& s = sides[index];
+  if (s.from->y == s.to->y) return false;
+  const double ys = y + kLineOffset;
+  const CVector2<double>* low = s.from->y < s.to->y ? s.from : s.to;
+  const CVector2<double>* high = s.from->y < s.to->y ? s.to : s.from;
+  if (ys < low->y || ys > high->y) return false;
+  x = s.slope * (ys - low->y) + low->x;
+  // A near-horizontal edge of far-away vertices can overflow; keep the crossing a number.
+  if (!std::isfinite(x)) x = x > 0 ? kMaxCoordinate : -kMaxCoordinate;
+  return true;
+}
+
+bool FillPolygon(CImageTile32& layer, const TPolygon& polygon, uint32_t colour, uint8_t opacity,
+                 bool antiAlias) {
+  return FillPolygonT(layer, polygon, colour, opacity, antiAlias);
+}
+
+bool FillPolygon(CImageTile8& layer, const TPolygon& polygon, uint8_t value, uint8_t opacity,
+                 bool antiAlias) {
+  return FillPolygonT(layer, polygon, value, opacity, antiAlias);
+}
+
+bool FillContours(CImageTile32& layer, const TContours& contours, uint32_t colour, uint8_t opacity,
+                  bool antiAlias) {
+  return FillContoursT(layer, contours, colour, opacity, antiAlias);
+}
+
+bool FillContours(CImageTile8& layer, const TContours& contours, uint8_t value, uint8_t opacity,
+                  bool antiAlias) {
+  return FillContoursT(layer, contours, value, opacity, antiAlias);
+}
+
+}  // namespace pavo
