@@ -1,37 +1,44 @@
-// Flat raster images.
+// Flat raster images. Every byte count is worked out in 64 bits before anything is
+// allocated, so a size from outside can only ever lead to a full block or to no pixels.
 #include "imaging/Image.h"
 
-#include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace pavo {
 
 namespace {
 
-// Pixel memory larger than this is refused: no preview or layer tile comes near it, and it
-// keeps every byte count of a row or an image representable.
-constexpr int64_t kMaxImageBytes = int64_t(1) << 34;  // 16 GiB
+// Largest block handed to the allocator: whatever a pointer difference can still span.
+constexpr int64_t kMaxBytes = std::numeric_limits<std::ptrdiff_t>::max();
 
-// Unsigned comparison: any negative coordinate is outside.
+// Replaces sizes below 1 by 1, as every image is at least one pixel once sized.
+inline int32_t AtLeastOne(int32_t v) { return v < 1 ? 1 : v; }
+
+// Bytes of a w x h image whose rows are `stride` bytes, or -1 when the count does not fit.
+inline int64_t BlockBytes(int64_t stride, int64_t h) {
+  if (stride <= 0 || h <= 0) return -1;
+  if (stride > kMaxBytes / h) return -1;
+  return stride * h;
+}
+
+// Unsigned coordinate test: negative values wrap to huge ones and fail.
 inline bool Inside(int32_t x, int32_t y, int32_t w, int32_t h) {
   return static_cast<uint32_t>(x) < static_cast<uint32_t>(w) &&
          static_cast<uint32_t>(y) < static_cast<uint32_t>(h);
 }
 
-// x mod m taken into 0 .. m-1.
-inline int32_t WrapIndex(int32_t x, int32_t m) {
-  const int32_t r = x % m;
+// v mod m taken into 0..m-1 for any sign of v (m > 0).
+inline int32_t PositiveMod(int32_t v, int32_t m) {
+  const int32_t r = v % m;
   return r < 0 ? r + m : r;
 }
 
-template <class T>
-bool AllocatePixels(std::unique_ptr<T[]>& owned, T*& pixels, int64_t count) {
-  if (count <= 0 || count * static_cast<int64_t>(sizeof(T)) > kMaxImageBytes) return false;
-  owned.reset(new (std::nothrow) T[static_cast<size_t>(count)]);
-  pixels = owned.get();
-  return pixels != nullptr;
+inline uint8_t ClampOpacity(uint32_t opacity) {
+  return static_cast<uint8_t>(opacity > 255 ? 255 : opacity);
 }
 
 }  // namespace
@@ -39,31 +46,39 @@ bool AllocatePixels(std::unique_ptr<T[]>& owned, T*& pixels, int64_t count) {
 void CImageBase::SetSize(int32_t w, int32_t h, double bytesPerPixel) {
   width = w;
   height = h;
-  stride = static_cast<int32_t>(std::ceil(static_cast<double>(w) * bytesPerPixel));
-  const uint32_t bits = static_cast<uint32_t>(w) & 0x7FFFFFFFu;
-  isPow2Square = w == h && (bits & (bits - 1)) == 0;
+  // ceil(width x bytes per pixel) in double precision, truncated; callers have checked that
+  // the result fits.
+  double s = static_cast<double>(w) * bytesPerPixel;
+  int64_t si = static_cast<int64_t>(s);
+  if (static_cast<double>(si) < s) ++si;
+  stride = static_cast<int32_t>(si);
+  const uint32_t low31 = static_cast<uint32_t>(w) & 0x7FFFFFFFu;
+  isPow2Square = w == h && (low31 & (low31 - 1)) == 0;
   squareMask = w == h ? w - 1 : 0;
 }
 
-bool ClipRect(int32_t W, int32_t H, NRECT& r) {
-  if (r.width <= 0 || r.height <= 0 || r.x >= W || r.y >= H) return false;
-  if (static_cast<int64_t>(r.x) + r.width <= 0 || static_cast<int64_t>(r.y) + r.height <= 0)
-    return false;
-  if (r.x < 0) {
-    r.width += r.x;
-    r.x = 0;
+// ---- clipping ------------------------------------------------------------------------------
+
+bool ClipRect(int32_t W, int32_t H, NRECT& rect) {
+  int64_t x = rect.x, y = rect.y, w = rect.width, h = rect.height;
+  if (w <= 0 || h <= 0 || x >= W || y >= H || x + w <= 0 || y + h <= 0) return false;
+  if (x < 0) {
+    w += x;
+    x = 0;
   }
-  if (r.y < 0) {
-    r.height += r.y;
-    r.y = 0;
+  if (y < 0) {
+    h += y;
+    y = 0;
   }
-  if (r.width > W - r.x) r.width = W - r.x;
-  if (r.height > H - r.y) r.height = H - r.y;
+  if (w > W - x) w = W - x;
+  if (h > H - y) h = H - y;
+  rect.Set(static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(w),
+           static_cast<int32_t>(h));
   return true;
 }
 
 bool ClipBlt(int32_t srcW, int32_t srcH, int32_t dstW, int32_t dstH, TBltRect& r) {
-  // 64-bit sums: rectangles come from scripts and may sit near the int32 limits.
+  // 64-bit working copies: sums of sizes from outside must not wrap.
   int64_t sx = r.sx, sy = r.sy, w = r.w, h = r.h, dx = r.dx, dy = r.dy;
   if (w + dx <= 0 || h + dy <= 0 || dx >= dstW || dy >= dstH || sx >= srcW || sy >= srcH ||
       sx + w < 0 || sy + h < 0)
@@ -93,37 +108,57 @@ bool ClipBlt(int32_t srcW, int32_t srcH, int32_t dstW, int32_t dstH, TBltRect& r
   if (dx + w > dstW) w = dstW - dx;
   if (dy + h > dstH) h = dstH - dy;
   if (w <= 0 || h <= 0) return false;
-  r = TBltRect{static_cast<int32_t>(sx), static_cast<int32_t>(sy), static_cast<int32_t>(w),
-               static_cast<int32_t>(h),  static_cast<int32_t>(dx), static_cast<int32_t>(dy)};
+  r.sx = static_cast<int32_t>(sx);
+  r.sy = static_cast<int32_t>(sy);
+  r.w = static_cast<int32_t>(w);
+  r.h = static_cast<int32_t>(h);
+  r.dx = static_cast<int32_t>(dx);
+  r.dy = static_cast<int32_t>(dy);
   return true;
 }
 
-uint32_t Luminance(uint32_t c) {
-  const uint32_t l = (RedOf(c) * 19595 + GreenOf(c) * 38469 + BlueOf(c) * 7471) / 65535;
+// ---- pixel values --------------------------------------------------------------------------
+
+uint32_t Luminance(uint32_t colour) {
+  const uint32_t l =
+      (RedOf(colour) * 19595u + GreenOf(colour) * 38469u + BlueOf(colour) * 7471u) / 65535u;
   return l > 255 ? 255 : l;
 }
 
-uint32_t Average(uint32_t c) { return (RedOf(c) + GreenOf(c) + BlueOf(c)) / 3; }
+uint32_t Average(uint32_t colour) { return (RedOf(colour) + GreenOf(colour) + BlueOf(colour)) / 3; }
 
 // ---- CImage32 ------------------------------------------------------------------------------
 
-CImage32::CImage32() { CImage32::Resize(1, 1); }
-CImage32::CImage32(int32_t w, int32_t h) { CImage32::Resize(w, h); }
+CImage32::CImage32() { Resize(1, 1); }
+
+CImage32::CImage32(int32_t w, int32_t h) { Resize(w, h); }
+
 CImage32::CImage32(TNoSize) {}
+
 CImage32::~CImage32() { CImage32::FreeBuffer(); }
 
 void CImage32::FreeBuffer() {
   owned_.reset();
   pixels = nullptr;
+  // Without pixels the image is 0 x 0, so that loops over width and height written by
+  // callers never reach for a missing row.
+  SetSize(0, 0, 4);
 }
 
 bool CImage32::Resize(int32_t w, int32_t h) {
-  if (w == width && h == height && pixels != nullptr) return true;
+  if (pixels != nullptr && w == width && h == height) return true;
   FreeBuffer();
-  if (w < 1) w = 1;
-  if (h < 1) h = 1;
-  SetSize(w, h, 4.0);
-  return AllocatePixels(owned_, pixels, static_cast<int64_t>(w) * h);
+  w = AtLeastOne(w);
+  h = AtLeastOne(h);
+  // The row of 4 x w bytes must fit the int32 stride.
+  if (w > std::numeric_limits<int32_t>::max() / 4) return false;
+  const int64_t bytes = BlockBytes(static_cast<int64_t>(w) * 4, h);
+  if (bytes < 0) return false;
+  owned_.reset(new (std::nothrow) uint32_t[static_cast<size_t>(bytes / 4)]);
+  if (!owned_) return false;
+  pixels = owned_.get();
+  SetSize(w, h, 4);
+  return true;
 }
 
 uint32_t* CImage32::PixelAddress(int32_t x, int32_t y) {
@@ -151,7 +186,7 @@ uint32_t CImage32::GetPixel(int32_t x, int32_t y) const {
 
 uint32_t CImage32::GetPixelWrapped(int32_t x, int32_t y) const {
   if (pixels == nullptr || width < 1 || height < 1) return 0;
-  return pixels[static_cast<int64_t>(WrapIndex(y, height)) * width + WrapIndex(x, width)];
+  return pixels[static_cast<int64_t>(PositiveMod(y, height)) * width + PositiveMod(x, width)];
 }
 
 void CImage32::SetPixelUnchecked(int32_t x, int32_t y, uint32_t colour) {
@@ -159,11 +194,11 @@ void CImage32::SetPixelUnchecked(int32_t x, int32_t y, uint32_t colour) {
 }
 
 void CImage32::BlendPixel(int32_t x, int32_t y, uint32_t colour, uint32_t opacity) {
-  if (uint32_t* p = PixelAddress(x, y)) PaintOver(*p, colour, opacity);
+  if (uint32_t* p = PixelAddress(x, y)) PaintOver(*p, colour, ClampOpacity(opacity));
 }
 
 void CImage32::BlendPixelKeepAlpha(int32_t x, int32_t y, uint32_t colour, uint32_t opacity) {
-  if (uint32_t* p = PixelAddress(x, y)) BlendOntoOpaque(*p, colour, opacity);
+  if (uint32_t* p = PixelAddress(x, y)) BlendOntoOpaque(*p, colour, ClampOpacity(opacity));
 }
 
 void CImage32::Fill(uint32_t colour) {
@@ -183,17 +218,16 @@ bool CImage32::FillChecker(uint32_t colour1, uint32_t colour2, int32_t size, int
   return FillCheckerRect(0, 0, width, height, colour1, colour2, size, offsetX, offsetY);
 }
 
-// The cell test uses a bit mask, not a remainder: with size 5 the mask is 4 and half 2, so
-// pixel (x, y) takes colour1 exactly when bit 2 of x equals bit 2 of y (4 x 4 cells).
 bool CImage32::FillCheckerRect(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour1,
                                uint32_t colour2, int32_t size, int32_t offsetX, int32_t offsetY) {
-  if (size < 1) return false;
+  // A cell size below 1 has no cells (and the offsets no modulus).
+  if (size < 1 || pixels == nullptr) return false;
   NRECT r(x, y, w, h);
   if (!ClipRect(width, height, r)) return false;
   const int32_t mask = size - 1;
   const int32_t half = size / 2;
-  const int32_t ox = WrapIndex(offsetX, size);
-  const int32_t oy = WrapIndex(offsetY, size);
+  const int32_t ox = PositiveMod(offsetX, size);
+  const int32_t oy = PositiveMod(offsetY, size);
   for (int32_t row = r.y; row < r.y + r.height; ++row) {
     uint32_t* p = PixelAddress(r.x, row);
     if (p == nullptr) return false;
@@ -209,12 +243,12 @@ bool CImage32::FillCheckerRect(int32_t x, int32_t y, int32_t w, int32_t h, uint3
 
 bool CImage32::Blt(const TBltInfo32& info, int32_t dx, int32_t dy, const CImage32& src, int32_t sx,
                    int32_t sy, int32_t w, int32_t h) {
+  if (pixels == nullptr || src.pixels == nullptr) return false;
   TBltRect r{sx, sy, w, h, dx, dy};
   if (!ClipBlt(src.width, src.height, width, height, r)) return false;
   for (int32_t i = r.dy; i < r.dy + r.h; ++i) {
     const uint32_t* s = src.PixelAddress(0, r.sy + (i - r.dy));
     uint32_t* d = PixelAddress(0, i);
-    if (s == nullptr || d == nullptr) return false;
     RowBlend32(info, s, r.sx, d, r.dx, r.w);
   }
   return true;
@@ -230,6 +264,7 @@ bool CImage32::Copy(int32_t dx, int32_t dy, const CImage32& src, int32_t sx, int
 }
 
 bool CImage32::CopyFrom(const CImage32& src) {
+  if (src.pixels == nullptr) return false;
   if (!Resize(src.width, src.height)) return false;
   return Copy(0, 0, src);
 }
@@ -248,18 +283,24 @@ bool CImage32::IsTransparent() const {
 
 CImage8::CImage8() { Resize(1, 1); }
 
+bool CImage8::Resize(int32_t w, int32_t h) {
+  if (pixels != nullptr && w == width && h == height) return true;
+  FreeBuffer();
+  w = AtLeastOne(w);
+  h = AtLeastOne(h);
+  const int64_t bytes = BlockBytes(w, h);
+  if (bytes < 0) return false;
+  owned_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
+  if (!owned_) return false;
+  pixels = owned_.get();
+  SetSize(w, h, 1);
+  return true;
+}
+
 void CImage8::FreeBuffer() {
   owned_.reset();
   pixels = nullptr;
-}
-
-bool CImage8::Resize(int32_t w, int32_t h) {
-  if (w == width && h == height && pixels != nullptr) return true;
-  FreeBuffer();
-  if (w < 1) w = 1;
-  if (h < 1) h = 1;
-  SetSize(w, h, 1.0);
-  return AllocatePixels(owned_, pixels, static_cast<int64_t>(stride) * h);
+  SetSize(0, 0, 1);
 }
 
 uint8_t* CImage8::PixelAddress(int32_t x, int32_t y) {
@@ -278,15 +319,17 @@ uint8_t CImage8::GetPixel(int32_t x, int32_t y) const {
 }
 
 uint8_t CImage8::GetPixelWrapped(int32_t x, int32_t y) const {
-  if (pixels == nullptr) return 0;
-  return pixels[static_cast<int64_t>(WrapIndex(y, height)) * stride + WrapIndex(x, width)];
+  if (pixels == nullptr || width < 1 || height < 1) return 0;
+  return pixels[static_cast<int64_t>(PositiveMod(y, height)) * stride + PositiveMod(x, width)];
 }
 
 void CImage8::Fill(uint8_t v) {
-  if (pixels != nullptr) std::memset(pixels, v, static_cast<size_t>(stride) * height);
+  if (pixels == nullptr) return;
+  std::memset(pixels, v, static_cast<size_t>(static_cast<int64_t>(stride) * height));
 }
 
 bool CImage8::CopyFrom(const CImage8& src) {
+  if (src.pixels == nullptr) return false;
   if (!Resize(src.width, src.height)) return false;
   return Copy(0, 0, src);
 }
@@ -297,37 +340,33 @@ bool CImage8::Copy(int32_t dx, int32_t dy, const CImage8& src) {
 
 bool CImage8::Blt(const TBltInfo8& info, int32_t dx, int32_t dy, const CImage8& src, int32_t sx,
                   int32_t sy, int32_t w, int32_t h) {
+  if (pixels == nullptr || src.pixels == nullptr) return false;
   TBltRect r{sx, sy, w, h, dx, dy};
   if (!ClipBlt(src.width, src.height, width, height, r)) return false;
   for (int32_t i = r.dy; i < r.dy + r.h; ++i) {
     const uint8_t* s = src.PixelAddress(0, r.sy + (i - r.dy));
     uint8_t* d = PixelAddress(0, i);
-    if (s == nullptr || d == nullptr) return false;
     RowBlend8(info, s, r.sx, d, r.dx, r.w);
   }
   return true;
 }
 
-// v at full opacity, else (opacity v + (255 - opacity) old) / 255.
 void CImage8::BlendPixel(int32_t x, int32_t y, uint8_t v, uint32_t opacity) {
   uint8_t* p = PixelAddress(x, y);
   if (p == nullptr) return;
-  if (opacity >= 255) {
-    *p = v;
-  } else {
-    *p = static_cast<uint8_t>((opacity * v + (255 - opacity) * *p) / 255);
-  }
+  const uint32_t a = ClampOpacity(opacity);
+  // v at full opacity, else floor((a v + (255 - a) old) / 255).
+  *p = a == 255 ? v : static_cast<uint8_t>((a * v + (255 - a) * *p) / 255);
 }
 
 void CImage8::BlendPixelLerp(int32_t x, int32_t y, uint8_t v, uint32_t opacity) {
   uint8_t* p = PixelAddress(x, y);
   if (p == nullptr || opacity == 0) return;
-  Lerp8(*p, v, opacity > 255 ? 255 : opacity);
+  Lerp8(*p, v, ClampOpacity(opacity));
 }
 
 bool CImage8::FillSpan(int32_t x0, int32_t x1, int32_t y, uint8_t v, uint32_t opacity) {
-  uint8_t* row = PixelAddress(0, y);
-  if (row == nullptr) return false;
+  if (pixels == nullptr || static_cast<uint32_t>(y) >= static_cast<uint32_t>(height)) return false;
   if (x1 < x0) std::swap(x0, x1);
   if (x1 < 0 || x0 >= width) return false;
   if (x0 < 0) x0 = 0;
@@ -335,8 +374,8 @@ bool CImage8::FillSpan(int32_t x0, int32_t x1, int32_t y, uint8_t v, uint32_t op
   TBltInfo8 info;
   info.mode = 1;
   info.colour = v;
-  info.opacity = static_cast<uint8_t>(opacity > 255 ? 255 : opacity);
-  RowFill8(info, row, x0, x1 - x0 + 1);
+  info.opacity = ClampOpacity(opacity);
+  RowFill8(info, PixelAddress(0, y), x0, x1 - x0 + 1);
   return true;
 }
 
@@ -344,8 +383,9 @@ bool CImage8::FillSpanAA(double x0, double x1, int32_t y, uint8_t v, uint32_t op
   uint8_t* row = PixelAddress(0, y);
   if (row == nullptr) return false;
   TBltInfo8 info;
+  info.mode = 1;
   info.colour = v;
-  info.opacity = static_cast<uint8_t>(opacity > 255 ? 255 : opacity);
+  info.opacity = ClampOpacity(opacity);
   RowFillAA8(info, row, width, x0, x1);
   return true;
 }
@@ -364,23 +404,29 @@ bool CImage8::IsAll(uint8_t v) const {
 
 CImage1::CImage1() { Resize(1, 1); }
 
+bool CImage1::Resize(int32_t w, int32_t h) {
+  if (pixels != nullptr && w == width && h == height) return true;
+  FreeBuffer();
+  w = AtLeastOne(w);
+  h = AtLeastOne(h);
+  const int64_t bytes = BlockBytes((static_cast<int64_t>(w) + 7) / 8, h);
+  if (bytes < 0) return false;
+  owned_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
+  if (!owned_) return false;
+  pixels = owned_.get();
+  SetSize(w, h, 1.0 / 8.0);
+  return true;
+}
+
 void CImage1::FreeBuffer() {
   owned_.reset();
   pixels = nullptr;
-}
-
-bool CImage1::Resize(int32_t w, int32_t h) {
-  if (w == width && h == height && pixels != nullptr) return true;
-  FreeBuffer();
-  if (w < 1) w = 1;
-  if (h < 1) h = 1;
-  SetSize(w, h, 1.0 / 8.0);
-  return AllocatePixels(owned_, pixels, static_cast<int64_t>(stride) * h);
+  SetSize(0, 0, 1.0 / 8.0);
 }
 
 uint8_t* CImage1::ByteAddress(int32_t x, int32_t y) {
   if (pixels == nullptr || !Inside(x, y, width, height)) return nullptr;
-  return pixels + static_cast<int64_t>(y) * stride + x / 8;
+  return pixels + static_cast<int64_t>(y) * stride + (x >> 3);
 }
 
 uint8_t* CImage1::ByteAddress(int32_t x, int32_t y, int32_t& bit) {
@@ -388,13 +434,15 @@ uint8_t* CImage1::ByteAddress(int32_t x, int32_t y, int32_t& bit) {
   return ByteAddress(x, y);
 }
 
-void CImage1::SetPixelUnchecked(int32_t x, int32_t y, uint32_t bit) {
-  uint8_t& b = pixels[static_cast<int64_t>(y) * stride + x / 8];
-  b = static_cast<uint8_t>((b & ~(1u << (x & 7))) | ((bit & 1u) << (x & 7)));
+void CImage1::SetPixel(int32_t x, int32_t y, uint32_t bit) {
+  if (pixels == nullptr || !Inside(x, y, width, height)) return;
+  SetPixelUnchecked(x, y, bit);
 }
 
-void CImage1::SetPixel(int32_t x, int32_t y, uint32_t bit) {
-  if (ByteAddress(x, y) != nullptr) SetPixelUnchecked(x, y, bit);
+void CImage1::SetPixelUnchecked(int32_t x, int32_t y, uint32_t bit) {
+  uint8_t& b = pixels[static_cast<int64_t>(y) * stride + (x >> 3)];
+  const uint8_t m = static_cast<uint8_t>(1u << (x & 7));
+  b = static_cast<uint8_t>((b & ~m) | ((bit & 1) ? m : 0));
 }
 
 void CImage1::SetPixelIfOpaque(int32_t x, int32_t y, uint32_t bit, uint32_t alpha) {
@@ -403,17 +451,18 @@ void CImage1::SetPixelIfOpaque(int32_t x, int32_t y, uint32_t bit, uint32_t alph
 
 uint8_t CImage1::GetPixel(int32_t x, int32_t y) const {
   if (pixels == nullptr || !Inside(x, y, width, height)) return 0;
-  return (pixels[static_cast<int64_t>(y) * stride + x / 8] >> (x & 7)) & 1u;
+  return (pixels[static_cast<int64_t>(y) * stride + (x >> 3)] >> (x & 7)) & 1;
 }
 
 uint8_t CImage1::GetPixelWrapped(int32_t x, int32_t y) const {
-  if (pixels == nullptr) return 0;
-  return GetPixel(WrapIndex(x, width), WrapIndex(y, height));
+  if (pixels == nullptr || width < 1 || height < 1) return 0;
+  return GetPixel(PositiveMod(x, width), PositiveMod(y, height));
 }
 
 void CImage1::Fill(uint32_t bit) {
-  if (pixels != nullptr)
-    std::memset(pixels, (bit & 1u) ? 0xFF : 0x00, static_cast<size_t>(stride) * height);
+  if (pixels == nullptr) return;
+  std::memset(pixels, (bit & 1) ? 0xFF : 0x00,
+              static_cast<size_t>(static_cast<int64_t>(stride) * height));
 }
 
 }  // namespace pavo

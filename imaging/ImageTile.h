@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -67,13 +68,131 @@ class CImageTile {
   bool FillRect(const TBltInfo<TPixel>& info, int32_t x, int32_t y, int32_t w, int32_t h);
 };
 
+// ---- inline accessors ----------------------------------------------------------------------
+
+namespace tile_detail {
+
+// Buffer entries per 128-pixel block: pixels for colour and coverage, packed bytes for bits.
+template <class TImage>
+struct TFormat {
+  static constexpr int32_t kBlock = 128;
+  static constexpr bool kBits = false;
+};
+template <>
+struct TFormat<CImage1> {
+  static constexpr int32_t kBlock = 16;
+  static constexpr bool kBits = true;
+};
+
+// Unsigned coordinate test: negative values wrap to huge ones and fail.
+inline bool InLayer(int32_t x, int32_t y, int32_t w, int32_t h) {
+  return static_cast<uint32_t>(x) < static_cast<uint32_t>(w) &&
+         static_cast<uint32_t>(y) < static_cast<uint32_t>(h);
+}
+
+inline uint32_t ClampOpacity(uint32_t opacity) { return opacity > 255 ? 255 : opacity; }
+
+}  // namespace tile_detail
+
+template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
+inline TImage* CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::TileAt(int32_t tx,
+                                                                        int32_t ty) const {
+  if (!tile_detail::InLayer(tx, ty, tilesX, tilesY)) return nullptr;
+  return tiles[static_cast<size_t>(tx) + static_cast<size_t>(ty) * tilesX].get();
+}
+
+template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
+inline typename CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::TPixel
+CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::GetPixel(int32_t x, int32_t y) const {
+  if (!tile_detail::InLayer(x, y, width, height)) return 0;
+  const TImage* t = tiles[static_cast<size_t>(x >> 7) + static_cast<size_t>(y >> 7) * tilesX].get();
+  if (t == nullptr) return 0;
+  const int32_t px = x & 127, py = y & 127;
+  if constexpr (tile_detail::TFormat<TImage>::kBits) {
+    return static_cast<TPixel>((t->pixels[py * 16 + (px >> 3)] >> (px & 7)) & 1);
+  } else {
+    return t->pixels[py * 128 + px];
+  }
+}
+
+template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
+inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::SetPixel(int32_t x, int32_t y,
+                                                                       TPixel value) {
+  if (!tile_detail::InLayer(x, y, width, height)) return;
+  TImage* t = tiles[static_cast<size_t>(x >> 7) + static_cast<size_t>(y >> 7) * tilesX].get();
+  constexpr bool kBits = tile_detail::TFormat<TImage>::kBits;
+  if (t == nullptr) {
+    // An absent tile already reads as zero: no tile is made to hold one.
+    if ((kBits ? (value & 1) : value) == 0) return;
+    t = CreateTile(x >> 7, y >> 7);
+    if (t == nullptr) return;
+  }
+  const int32_t px = x & 127, py = y & 127;
+  if constexpr (kBits) {
+    uint8_t& b = t->pixels[py * 16 + (px >> 3)];
+    const uint8_t m = static_cast<uint8_t>(1u << (px & 7));
+    b = static_cast<uint8_t>((b & ~m) | ((value & 1) ? m : 0));
+  } else {
+    t->pixels[py * 128 + px] = value;
+  }
+}
+
+template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
+inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::BlendPixel(int32_t x, int32_t y,
+                                                                         TPixel value,
+                                                                         uint32_t opacity) {
+  if (!tile_detail::InLayer(x, y, width, height)) return;
+  opacity = tile_detail::ClampOpacity(opacity);
+  if constexpr (tile_detail::TFormat<TImage>::kBits) {
+    // A bit is stored only at opacity 128 or more.
+    if (opacity >= 128) SetPixel(x, y, value);
+  } else {
+    TImage* t = tiles[static_cast<size_t>(x >> 7) + static_cast<size_t>(y >> 7) * tilesX].get();
+    if (t == nullptr) {
+      if (value == 0) return;
+      t = CreateTile(x >> 7, y >> 7);
+      if (t == nullptr) return;
+    }
+    TPixel& d = t->pixels[(y & 127) * 128 + (x & 127)];
+    if constexpr (std::is_same_v<TPixel, uint32_t>) {
+      PaintOver(d, value, opacity);
+    } else {
+      Lerp8(d, value, opacity);
+    }
+  }
+}
+
+template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
+inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::BlendPixelKeepAlpha(
+    int32_t x, int32_t y, TPixel value, uint32_t opacity) {
+  if constexpr (std::is_same_v<TPixel, uint32_t>) {
+    if (!tile_detail::InLayer(x, y, width, height)) return;
+    TImage* t = tiles[static_cast<size_t>(x >> 7) + static_cast<size_t>(y >> 7) * tilesX].get();
+    if (t == nullptr) {
+      if (value == 0) return;
+      t = CreateTile(x >> 7, y >> 7);
+      if (t == nullptr) return;
+    }
+    BlendOntoOpaque(t->pixels[(y & 127) * 128 + (x & 127)], value,
+                    tile_detail::ClampOpacity(opacity));
+  } else {
+    // Bytes and bits have no alpha to keep.
+    BlendPixel(x, y, value, opacity);
+  }
+}
+
+// The members above are inline; the rest is compiled once in imaging/ImageTile.cpp.
+extern template class CImageTile<CImage32, 128, TBpp32, TBpp32>;
+extern template class CImageTile<CImage8, 128, TBpp8, TBpp8>;
+extern template class CImageTile<CImage1, 128, TBpp1, TBpp8>;
+
 using CImageTile32 = CImageTile<CImage32, 128, TBpp32, TBpp32>;
 using CImageTile8 = CImageTile<CImage8, 128, TBpp8, TBpp8>;
 using CImageTile1 = CImageTile<CImage1, 128, TBpp1, TBpp8>;
 
 // Source rectangle (sx, sy, w, h) onto the destination at (dx, dy).
-bool BltLayer(CImageTile32& dst, const TBltInfo32& info, int32_t dx, int32_t dy,
-              CImageTile32& src, int32_t sx, int32_t sy, int32_t w, int32_t h);
+bool BltLayer(CImageTile32& dst, const TBltInfo32& info, int32_t dx, int32_t dy, CImageTile32& src,
+              int32_t sx, int32_t sy, int32_t w, int32_t h);
 bool BltLayer(CImageTile8& dst, const TBltInfo8& info, int32_t dx, int32_t dy, CImageTile8& src,
               int32_t sx, int32_t sy, int32_t w, int32_t h);
 // Coverage painted in info.paintColour with RowBlend8To32.
