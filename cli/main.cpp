@@ -1,0 +1,198 @@
+// quarnel-render: renders the tester's preview of a brush script to a PNG file without a
+// window, reproducing the window's sequence: set the path and the script brush type,
+// discover, let the sliders settle (overridden by the options), paint the test stroke.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/TestStroke.h"
+#include "app/TextDecode.h"
+#include "brush/BrushInfo.h"
+#include "brush/MangaBrush.h"
+#include "cli/DiscoveryJson.h"
+#include "cli/Options.h"
+#include "cli/PngFile.h"
+#include "cli/ScriptLog.h"
+#include "cli/Sliders.h"
+#include "imaging/Image.h"
+
+#ifndef QUARNEL_VERSION
+#define QUARNEL_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitOutput = 1;
+constexpr int kExitUsage = 2;
+
+void Say(const std::string& line) {
+  std::fputs(("quarnel-render: " + line + "\n").c_str(), stderr);
+}
+
+// Standard output carries only the PNG or the JSON. Whatever else writes to file descriptor 1
+// while scripts run (a print that bypasses the host, a library) is sent to standard error
+// with --log and nowhere otherwise; the real standard output is kept aside for our result.
+class CStdoutGuard {
+ public:
+  explicit CStdoutGuard(bool toStderr) {
+    std::fflush(stdout);
+    saved_ = dup(STDOUT_FILENO);
+    const int target = toStderr ? dup(STDERR_FILENO) : open("/dev/null", O_WRONLY);
+    if (target >= 0) {
+      dup2(target, STDOUT_FILENO);
+      if (target != STDOUT_FILENO) close(target);
+    }
+  }
+  ~CStdoutGuard() {
+    if (saved_ >= 0) close(saved_);
+  }
+  CStdoutGuard(const CStdoutGuard&) = delete;
+  CStdoutGuard& operator=(const CStdoutGuard&) = delete;
+
+  // A stream on the real standard output (null when there was none); the caller closes it.
+  std::FILE* Take() {
+    if (saved_ < 0) return nullptr;
+    std::FILE* f = fdopen(saved_, "wb");
+    if (f != nullptr) saved_ = -1;
+    return f;
+  }
+
+ private:
+  int saved_ = -1;
+};
+
+int WriteText(CStdoutGuard& out, const std::string& text) {
+  std::FILE* f = out.Take();
+  if (f == nullptr) {
+    Say("cannot write standard output: it is closed");
+    return kExitOutput;
+  }
+  bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (f != nullptr && std::fclose(f) != 0) ok = false;
+  if (!ok) {
+    Say(std::string("cannot write to standard output: ") + std::strerror(errno));
+    return kExitOutput;
+  }
+  return kExitOk;
+}
+
+int WriteImage(CStdoutGuard& out, const std::string& path, const pavo::CImage32& image) {
+  const bool toStdout = path == "-";
+  const std::string shown = toStdout ? std::string("standard output") : "'" + path + "'";
+  std::FILE* f = toStdout ? out.Take() : std::fopen(path.c_str(), "wb");
+  if (f == nullptr && toStdout) {
+    Say("cannot write standard output: it is closed");
+    return kExitOutput;
+  }
+  if (f == nullptr) {
+    Say("cannot write " + shown + ": " + std::strerror(errno));
+    return kExitOutput;
+  }
+  std::string error;
+  bool ok = quarnel::WritePng(f, image, error);
+  const int savedErrno = errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    error = std::strerror(errno);
+  } else if (!ok && savedErrno != 0) {
+    error += std::string(" (") + std::strerror(savedErrno) + ")";
+  }
+  if (!ok) {
+    Say("cannot write " + shown + ": " + error);
+    return kExitOutput;
+  }
+  return kExitOk;
+}
+
+void ReportStatus(const std::string& status) {
+  if (status != "OK") {
+    std::fputs(("status: " + quarnel::DecodeScriptText(status) + "\n").c_str(), stderr);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  quarnel::TRenderOptions options;
+  std::string error;
+  if (!quarnel::ParseOptions(argc, argv, options, error)) {
+    Say(error + " (see --help)");
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(quarnel::UsageText().c_str(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitOutput;
+  }
+  if (options.version) {
+    std::printf("quarnel-render %s\n", QUARNEL_VERSION);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitOutput;
+  }
+  if (options.discover && !options.script) {
+    Say("--discover needs a SCRIPT to discover (see --help)");
+    return kExitUsage;
+  }
+
+  CStdoutGuard out(options.log);
+  quarnel::CScriptLog log;
+  if (options.log) log.Attach();
+
+  pavo::CBrushInfo info;
+  quarnel::TSliderPanel panel;
+  if (options.script) {
+    // The window's first repaint after a drop runs with the slider positions of before the
+    // drop; only the size matters to it, and discovery overwrites the width anyway.
+    info.width = panel.size.position;
+    info.pressureSize = options.pressure;
+    const std::string status = quarnel::DiscoverIntoPanel(info, *options.script, panel);
+    ReportStatus(status);
+    if (options.discover) {
+      std::fflush(stdout);
+      const std::string report = log.Report({});
+      if (options.log) std::fputs(report.c_str(), stderr);
+      return WriteText(out, quarnel::DiscoveryJson(status, info) + "\n");
+    }
+  }
+
+  if (options.size) panel.size.SetPosition(*options.size);
+  for (const quarnel::TParamOverride& p : options.params) {
+    quarnel::TSlider& slider = panel.params[p.slot - 1];
+    if (slider.enabled) {
+      slider.SetPosition(p.position);
+    } else {
+      // A disabled slider cannot be moved in the window; its position stays 0.
+      Say("--param " + std::to_string(p.slot) + "=" + std::to_string(p.position) +
+          " ignored: slider " + std::to_string(p.slot) + " is disabled (" +
+          (options.script ? "the script answers " + std::to_string(info.property.count) +
+                                " parameter" + (info.property.count == 1 ? "" : "s")
+                          : std::string("no script")) +
+          ")");
+    }
+  }
+  quarnel::ApplyPanel(panel, options.pressure, info);
+
+  pavo::CImage32 image(pavo::CImage32::TNoSize{});
+  if (!image.Resize(options.width, options.height) || image.pixels == nullptr) {
+    Say("cannot allocate a preview of " + std::to_string(options.width) + " x " +
+        std::to_string(options.height) + " pixels");
+    return kExitOutput;
+  }
+  if (options.script) {
+    // The window painted once already with the raw discovery values before the sliders
+    // settled; a script that reads bs_count sees that stroke counted.
+    ++pavo::strokeCounter;
+  }
+  std::string debugText;
+  pavo::DrawTestStroke(info, image, static_cast<int32_t>(options.seed),
+                       options.log ? &debugText : nullptr);
+  log.Detach();
+  if (options.log) {
+    std::fflush(stdout);
+    std::fputs(log.Report(debugText).c_str(), stderr);
+  }
+  return WriteImage(out, options.output, image);
+}
