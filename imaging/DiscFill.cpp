@@ -92,6 +92,10 @@ inline void PaintDiscPixel32(uint32_t& d, uint32_t p, uint32_t w) {
 
 enum class TCover { kSkip, kFull, kPartial };
 
+// The row kernel of both paths. Thread constraints: it writes only the pixels of row y and
+// reads the record it is given; with line.createTiles false it only looks tiles up, so
+// workers painting distinct rows of one layer, each with its own record, need no lock. With
+// createTiles true it may add tiles and must run alone on the layer.
 template <class TLayer, class TBpp>
 void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   using TPixel = typename TLayer::TPixel;
@@ -104,11 +108,13 @@ void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   const int32_t dy = line.rowY8;
   const int32_t end = rect.x + rect.width;
   for (int32_t x = rect.x; x < end; ++x, dx += 8) {
-    if (row == nullptr || (x & 127) == 0) {
-      auto* tile = layer.CreateTile(x / 128, ty);
-      if (tile == nullptr) return;  // outside the grid, or no memory: the rest is lost
-      row = reinterpret_cast<TPixel*>(tile->pixels) + static_cast<size_t>(ly) * 128;
+    if (x == rect.x || (x & 127) == 0) {
+      if (x / 128 >= layer.tilesX || ty >= layer.tilesY) return;  // outside the tile grid
+      auto* tile = line.createTiles ? layer.CreateTile(x / 128, ty) : layer.TileAt(x / 128, ty);
+      // A tile that could not be had loses its pixels; the next block is tried again.
+      row = tile == nullptr ? nullptr : tile->pixels + static_cast<size_t>(ly) * 128;
     }
+    if (row == nullptr) continue;
     TPixel& pixel = row[x & 127];
     if constexpr (!kIs32<TLayer>) {
       if (line.maxMode && pixel >= line.maxValue) continue;
@@ -260,6 +266,7 @@ bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const 
   std::thread workers[8];
   for (int32_t i = 0; i < t; ++i) {
     InitLine(lines[i], cx, cy, r, info, rect);
+    lines[i].createTiles = false;
     const int32_t y0 = rect.y + i * band;
     const int32_t y1 = std::min(rect.y + (i + 1) * band, rect.y + rect.height);
     try {

@@ -12,8 +12,8 @@
 namespace pavo {
 
 struct TDiscInfo {
-  uint8_t value = 255;   // painted into 8-bit layers
-  uint32_t colour = 0;   // painted into 32-bit layers
+  uint8_t value = 255;  // painted into 8-bit layers
+  uint32_t colour = 0;  // painted into 32-bit layers
   uint8_t opacity = 255;
   bool antiAlias = true;  // off: a partly covered pixel is full (coverage >= 128) or skipped
   int32_t grid = 4;       // samples per pixel side for partly covered pixels
@@ -43,6 +43,9 @@ struct CFillLineInfo {
   int32_t tableScale = 0;
   TDiscInfo info;
   NRECT rect;
+  // False for the workers of the threaded path: their tiles were made before they started,
+  // and a tile still missing (no memory) is skipped rather than created concurrently.
+  bool createTiles = true;
 };
 
 // Radius 100 or more: FillDiscParallel; otherwise FillDiscRows.
@@ -53,6 +56,8 @@ bool FillDiscRows(CImageTile32& layer, double cx, double cy, double r, const TDi
 // The same pixels, rows split over up to 8 threads; threads 0 asks the system.
 bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const TDiscInfo& info,
                       int threads = 0);
+// Paints row y of line.rect. Safe on several threads at once for distinct rows of one layer
+// only with line.createTiles false and a record of its own per thread.
 void FillDiscRow(CImageTile8& layer, CFillLineInfo<TBpp8>& line, int32_t y);
 void FillDiscRow(CImageTile32& layer, CFillLineInfo<TBpp32>& line, int32_t y);
 // trunc((r + 5) * 4) entries, entry i for the normalised distance sqrt(i / trunc(r * 4)).

@@ -142,7 +142,8 @@ bool Scan(TLayer& layer, const CPolySides& edges, int32_t firstRow, int32_t last
   TCrossing table[kMaxCrossings];
   CImage8 scratch;
   if (antiAlias) {
-    if (!scratch.Resize(std::max(layer.width, 1), 4)) return true;
+    if (!scratch.Resize(std::max(layer.width, 1), 4))
+      return false;  // no scratch to be had: nothing painted
     scratch.Fill(0);
   }
   const int32_t width = layer.width;

@@ -47,13 +47,18 @@ TEST(DiscFill, RadiusOutsideZeroTo2000PaintsNothing) {
 TEST(DiscFill, RimPixelsWithoutAntiAliasAreFullFromHalfTheSamples) {
   // Grid 5, steps 1: 25 samples at px = sx + 5x - trunc(5 cx), py = 5y + sy - trunc(5 cy),
   // inside when px^2 + py^2 < trunc(5 r)^2.
-  // Disc (10.3, 10.6) r 4.7: gridRadius 23, centre (51, 53). Pixel (8, 6): px = sx - 11,
-  // py = sy - 23: inside for (sx, sy) with (11 - sx)^2 + (23 - sy)^2 < 529, i.e. sy = 4 and
-  // sx <= 4 (all 5 since 49 + 361 < 529 .. 121 + 361), sy = 3: 121 + 400 = 521 < 529 from
-  // sx = 0 (5), sy = 2: 441 + (11-sx)^2 < 529 -> (11 - sx)^2 < 88 -> sx >= 2 (3), sy = 1: 484 +
-  // ... < 529 -> (11 - sx)^2 < 45 -> none, sy = 0: none: 5 + 5 + 3 = 13 of 25.
-  // The corners in eighths (dx -18, dy -37 .. ) put the pixel on the rim (partly covered).
-  // Disc (20, 20) r 6, pixel (25, 17) has 12 of 25 inside.
+  // Disc (10.3, 10.6) r 4.7: grid radius 23 (529), grid centre (51, 53). Pixel (8, 6):
+  // px = sx - 11, py = sy - 23. sy 4: 361 + (11 - sx)^2 < 529 for all 5; sy 3: 400 + 121 = 521
+  // already for sx 0, so all 5; sy 2: (11 - sx)^2 < 88 for sx 2..4 (3); sy 1: < 45 needs
+  // sx >= 5 (none); sy 0: none. 13 of 25, coverage 13 * 255 / 25 = 132.
+  // It is a rim pixel: centre in eighths (82, 84), corners (-18, -36), (-10, -36), (-18, -28),
+  // (-10, -28) give 1620, 1396, 1108, 884 against radiusSq8 37^2 = 1369: 2 inside.
+  // Disc (20, 20) r 6: grid radius 30 (900), grid centre (100, 100). Pixel (25, 17):
+  // px = 25 + sx, py = sy - 15. sx 0: 625 + (15 - sy)^2 < 900 for all 5; sx 1: 676, needs
+  // 15 - sy <= 14, sy 1..4 (4); sx 2: 729, 15 - sy <= 13, sy 2..4 (3); sx 3: 784, needs
+  // (15 - sy)^2 < 116, none; sx 4: none. 12 of 25, coverage 122 < 128: skipped.
+  // Its corners (40, -24), (48, -24), (40, -16), (48, -16) give 2176, 2880, 1856, 2560
+  // against 48^2 = 2304: 2 inside, and 2176 is not below innerSq8 32^2, so it is sampled.
   TDiscInfo info = MaxInfo();
   info.grid = 5;
   info.antiAlias = false;
@@ -103,6 +108,41 @@ TEST(DiscFill, FalloffPeaksAtTheCentreAndReaches46AtHalfTheRadius) {
   EXPECT_EQ(table[0], 255);
   EXPECT_EQ(table[32], 46);
   EXPECT_DOUBLE_EQ(Falloff(0, 3), 1.0);
+}
+
+TEST(DiscFill, LargeFalloffDiscIndexesItsTableWithoutOverflow) {
+  // r 1500 centred at (-1099.5, 100.5): centre in eighths (-8796, 804), radiusSq8 12000^2 =
+  // 144000000, tableScale 6000. Pixel (100, 100): ex = -8796 - 800 - 4 = -9600, ey = 0,
+  // d2 = 92160000 (0.8 r). Index 6000 * (d2 >> 8) / (radiusSq8 >> 8) = 6000 * 360000 / 562500
+  // = 3840; the product 2160000000 does not fit 32 bits. Entry 3840: s = sqrt(0.64) = 0.8,
+  // trunc(255 exp(-0.64 / 0.14609203798392983)) = trunc(3.19) = 3.
+  // Wrapped to 32 bits the index would turn negative and the pixel be skipped.
+  TDiscInfo info = MaxInfo();
+  info.falloff = true;
+  CImageTile8 layer;
+  ASSERT_TRUE(layer.Resize(200, 200));
+  EXPECT_TRUE(FillDiscRows(layer, -1099.5, 100.5, 1500, info));
+  EXPECT_EQ(layer.GetPixel(100, 100), 3);
+}
+
+TEST(DiscFill, RowWithoutTileCreationSkipsMissingTiles) {
+  // The threaded workers paint with createTiles off: a missing tile must stay missing (the
+  // tile table is shared between them), while an existing one is painted.
+  CImageTile8 layer;
+  ASSERT_TRUE(layer.Resize(256, 128));
+  ASSERT_NE(layer.CreateTile(1, 0), nullptr);
+  CFillLineInfo<TBpp8> line;
+  line.createTiles = false;
+  line.maxMode = true;
+  line.maxValue = 255;
+  line.radiusSq8 = 1 << 30;  // every corner inside: full pixels
+  line.innerSq8 = 1 << 30;
+  line.rect = NRECT(100, 0, 60, 1);
+  FillDiscRow(layer, line, 5);
+  EXPECT_EQ(layer.TileAt(0, 0), nullptr);
+  EXPECT_EQ(layer.GetPixel(128, 5), 255);
+  EXPECT_EQ(layer.GetPixel(159, 5), 255);
+  EXPECT_EQ(layer.GetPixel(160, 5), 0);
 }
 
 TEST(DiscFill, ColourDiscPaintsTheRuleOfASpanFill) {

@@ -144,8 +144,8 @@ TEST(PolyFill, OutlinesOutsideTheLayerPaintNothing) {
   EXPECT_FALSE(FillPolygon(layer, Rect(10, 101, 20, 130), kBlack, 255, true));  // below
   EXPECT_FALSE(FillPolygon(layer, TPolygon{{1, 1}, {5, 5}}, kBlack, 255, true));
   for (int i = 0; i < layer.tileCount; ++i) EXPECT_EQ(layer.tiles[i], nullptr);
-  // Contours far below the layer are not scanned row by row.
-  EXPECT_TRUE(FillContours(layer, TContours{Rect(0, 1e7, 50, 2e7)}, kBlack, 255, true));
+  // Contours far below the layer are not scanned row by row (a billion rows would not finish).
+  EXPECT_TRUE(FillContours(layer, TContours{Rect(0, 1e7, 50, 2e9)}, kBlack, 255, true));
   for (int i = 0; i < layer.tileCount; ++i) EXPECT_EQ(layer.tiles[i], nullptr);
 }
 
