@@ -106,9 +106,14 @@ void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   TPixel* row = nullptr;
   int32_t dx = line.rowX8;
   const int32_t dy = line.rowY8;
-  const int32_t end = rect.x + rect.width;
-  for (int32_t x = rect.x; x < end; ++x, dx += 8) {
-    if (x == rect.x || (x & 127) == 0) {
+  // The fills hand in rectangles clipped to the layer; a row or columns outside it from any
+  // other caller are left alone.
+  if (y < 0 || y >= layer.height) return;
+  const int32_t start = std::max(rect.x, 0);
+  const int32_t end = std::min(rect.x + rect.width, layer.width);
+  dx += (start - rect.x) * 8;
+  for (int32_t x = start; x < end; ++x, dx += 8) {
+    if (x == start || (x & 127) == 0) {
       if (x / 128 >= layer.tilesX || ty >= layer.tilesY) return;  // outside the tile grid
       auto* tile = line.createTiles ? layer.CreateTile(x / 128, ty) : layer.TileAt(x / 128, ty);
       // A tile that could not be had loses its pixels; the next block is tried again.
@@ -209,6 +214,9 @@ double Falloff(double s, double power) {
 }
 
 std::vector<int32_t> BuildFalloffTable(double r, int32_t opacity, double power) {
+  // The fills pass 0 < r <= 2000; anything not a number or absurdly large gets no table
+  // rather than an undefined conversion.
+  if (!(r > -5) || r > 1e6) return {};
   int32_t g = static_cast<int32_t>(r * 4);
   if (g < 1) g = 1;
   const int32_t n = static_cast<int32_t>((r + 5) * 4);

@@ -38,8 +38,11 @@ bool FillPolygon(CImageTile32& layer, const TPolygon& polygon, uint32_t colour, 
 bool FillPolygon(CImageTile8& layer, const TPolygon& polygon, uint8_t value, uint8_t opacity,
                  bool antiAlias);
 // False only when a sample line reached 256 crossings.
-bool FillContours(CImageTile32& layer, const TContours& contours, uint32_t colour,
-                  uint8_t opacity, bool antiAlias);
+// Either fill paints nothing when a vertex of an outline it uses is not finite (FillPolygon
+// then returns false); vertices beyond 1e15 are moved onto that bound, and only the rows of
+// the layer plus one row of margin on either side are scanned.
+bool FillContours(CImageTile32& layer, const TContours& contours, uint32_t colour, uint8_t opacity,
+                  bool antiAlias);
 bool FillContours(CImageTile8& layer, const TContours& contours, uint8_t value, uint8_t opacity,
                   bool antiAlias);
 
