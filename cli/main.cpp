@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -137,6 +138,9 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
+  // A reader that goes away (a closed pipe) makes the write fail with exit status 1 instead
+  // of killing the process.
+  std::signal(SIGPIPE, SIG_IGN);
   CStdoutGuard out(options.log);
   quarnel::CScriptLog log;
   if (options.log) log.Attach();

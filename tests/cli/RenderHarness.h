@@ -37,10 +37,12 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+enum class TStdout { kCaptured, kClosed, kBrokenPipe };
+
 // Runs the renderer with args in directory cwd; standard input is empty, standard output is
-// captured or, with closeStdout, closed.
+// captured, closed, or a pipe whose reader has gone.
 inline TRun RunRenderer(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                        bool closeStdout = false) {
+                        TStdout mode = TStdout::kCaptured) {
   const std::filesystem::path outPath = cwd / ".stdout";
   const std::filesystem::path errPath = cwd / ".stderr";
   TRun run;
@@ -53,7 +55,13 @@ inline TRun RunRenderer(const std::vector<std::string>& args, const std::filesys
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
-    if (closeStdout) close(1);
+    if (mode == TStdout::kClosed) close(1);
+    int ends[2];
+    if (mode == TStdout::kBrokenPipe && pipe(ends) == 0) {
+      dup2(ends[1], 1);
+      close(ends[0]);
+      close(ends[1]);
+    }
     std::vector<char*> argv;
     const std::string program = RendererPath();
     argv.push_back(const_cast<char*>(program.c_str()));

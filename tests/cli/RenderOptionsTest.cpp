@@ -18,6 +18,7 @@ using render_test::ReadFile;
 using render_test::RunRenderer;
 using render_test::TPng;
 using render_test::TRun;
+using render_test::TStdout;
 using render_test::WriteFile;
 
 constexpr uint32_t kWhite = 0xffffffff;
@@ -174,9 +175,16 @@ TEST(RenderOutput, UnwritableOutputExitsWithOne) {
     EXPECT_NE(run.err.find(target), std::string::npos) << run.err;
   }
   // With standard output closed, "-" cannot be written either.
-  const TRun closed = RunRenderer({"-o", "-", "--width", "8", "--height", "8"}, dir.path(), true);
+  const TRun closed =
+      RunRenderer({"-o", "-", "--width", "8", "--height", "8"}, dir.path(), TStdout::kClosed);
   EXPECT_EQ(closed.status, 1);
   EXPECT_NE(closed.err.find("standard output"), std::string::npos) << closed.err;
+  // A reader that has gone away: the write fails and says so, the process is not killed.
+  const TRun broken = RunRenderer({"-o", "-"}, dir.path(), TStdout::kBrokenPipe);
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_NE(broken.err.find("standard output"), std::string::npos) << broken.err;
+  const TRun json = RunRenderer({"--discover", dir / "none.bs"}, dir.path(), TStdout::kBrokenPipe);
+  EXPECT_EQ(json.status, 1);
 }
 
 TEST(RenderOptions, WidthAndHeightBelowOneBecomeOne) {
