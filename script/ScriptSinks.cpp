@@ -13,17 +13,6 @@ void SetScriptSinks(const TScriptSinks& s) { sinks = s; }
 
 const TScriptSinks& GetScriptSinks() { return sinks; }
 
-void ReportScriptError(lua_State* L) {
-  if (sinks.error == nullptr) return;
-  size_t length = 0;
-  const char* text = lua_tolstring(L, -1, &length);  // converts a number in place, as wanted
-  if (text == nullptr) {
-    text = "";
-    length = 0;
-  }
-  sinks.error(sinks.context, text, length);
-}
-
 int ScriptPrint(lua_State* L) {
   if (sinks.print == nullptr) return 0;
   // Built on the Lua stack as one growing string, so an error raised by a __tostring leaves

@@ -23,10 +23,6 @@ struct TScriptSinks {
 void SetScriptSinks(const TScriptSinks& sinks);
 const TScriptSinks& GetScriptSinks();
 
-// Hands the error value on top of the stack (left there) to the error sink, if one is set;
-// an error value without a text form is reported as an empty text.
-void ReportScriptError(lua_State* L);
-
 // The replacement of the base library's print: the arguments converted with tostring,
 // separated by tabs and ended by a line break, handed to the print sink (or dropped).
 int ScriptPrint(lua_State* L);
