@@ -218,8 +218,7 @@ TEST(TestStroke, ImageWithoutPixelsIsLeftAlone) {
   DrawTestStroke(info, none, 0);  // must neither crash nor allocate pixels for it
   EXPECT_EQ(none.pixels, nullptr);
 
-  // The smallest preview still gets its checkerboard (the plain brush's specks there are
-  // too faint to cover a whole pixel only at the ends; the one pixel shows something).
+  // The smallest preview is still painted and composited over the opaque checkerboard.
   CImage32 tiny(1, 1);
   tiny.Fill(0);
   DrawTestStroke(info, tiny, 0);
