@@ -12,8 +12,11 @@ namespace pavo {
 
 namespace {
 
-// Largest block handed to the allocator: whatever a pointer difference can still span.
-constexpr int64_t kMaxBytes = std::numeric_limits<std::ptrdiff_t>::max();
+// Largest block handed to the allocator: 2^32 bytes (a 32768 x 32768 image). The tester
+// never needs more, and Linux overcommit would grant a larger block only to kill the
+// process once its pages are touched; such sizes are refused up front instead.
+constexpr int64_t kMaxBytes = int64_t{1} << 32;
+static_assert(kMaxBytes <= std::numeric_limits<std::ptrdiff_t>::max());
 
 // Replaces sizes below 1 by 1, as every image is at least one pixel once sized.
 inline int32_t AtLeastOne(int32_t v) { return v < 1 ? 1 : v; }
@@ -21,7 +24,7 @@ inline int32_t AtLeastOne(int32_t v) { return v < 1 ? 1 : v; }
 // Bytes of a w x h image whose rows are `stride` bytes, or -1 when the count does not fit.
 inline int64_t BlockBytes(int64_t stride, int64_t h) {
   if (stride <= 0 || h <= 0) return -1;
-  if (stride > kMaxBytes / h) return -1;
+  if (stride > kMaxBytes / h) return -1;  // also keeps stride x h from overflowing
   return stride * h;
 }
 
