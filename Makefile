@@ -1,10 +1,16 @@
-# The whole set-up on a fresh Debian machine: `make run`, `make test`, `make bench`.
+# The whole set-up on a fresh Debian machine: `make run`, `make test`, `make bench`,
+# `make sanitize`, `make fuzz`.
 BUILD ?= build
 RELEASE_BUILD ?= build-release
+ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 SCRIPT ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all run test bench clean bootstrap configure build
+.PHONY: all run test bench sanitize sanitize-address sanitize-thread fuzz clean bootstrap \
+	configure build
 
 all: build
 
@@ -29,5 +35,40 @@ bench: bootstrap
 	@cmake --build $(RELEASE_BUILD) -j $(JOBS)
 	@scripts/run-bench $(RELEASE_BUILD)
 
+# Everything (engine, renderer, window, tests) under AddressSanitizer and UBSan, every test;
+# then the threaded disc tests under ThreadSanitizer (engine only: Qt reports races of its own).
+sanitize: sanitize-address sanitize-thread
+
+sanitize-address: bootstrap
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DQUARNEL_SANITIZE=address,undefined >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:print_stacktrace=1 \
+		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+		QT_QPA_PLATFORM=offscreen \
+		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+sanitize-thread: bootstrap
+	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARNEL_SANITIZE=thread \
+		-DQUARNEL_BUILD_GUI=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_imaging test_brush
+	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+		ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '^DiscFill\.'
+
+# The script fuzzer (clang, libFuzzer, ASan and UBSan) for FUZZ_SECONDS; findings land in
+# $(FUZZ_BUILD)/artifacts, the grown corpus in $(FUZZ_BUILD)/corpus.
+fuzz: bootstrap
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DQUARNEL_SANITIZE=address,undefined -DQUARNEL_BUILD_FUZZ=ON -DQUARNEL_BUILD_TESTS=OFF \
+		-DQUARNEL_BUILD_GUI=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target script_fuzz
+	@mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
+	@ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:print_stacktrace=1 \
+		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+		$(FUZZ_BUILD)/tests/fuzz/script_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 \
+		-timeout=10 -rss_limit_mb=2048 -dict=tests/fuzz/lua.dict \
+		-artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_BUILD)/corpus tests/fuzz/corpus
+
 clean:
-	rm -rf $(BUILD) $(RELEASE_BUILD)
+	rm -rf $(BUILD) $(RELEASE_BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
