@@ -1,0 +1,31 @@
+// Helpers shared by the benchmark workloads.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace quarnel::bench {
+
+// The per-item counter of every workload: items per iteration, inverted into a time per item
+// and scaled to the unit the counter's name gives (1e9 for ns, 1e6 for us, 1e3 for ms).
+inline benchmark::Counter PerItem(double items, double scale) {
+  return benchmark::Counter(
+      items / scale, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+inline std::string SourcePath(const std::string& relative) {
+  return std::string(QUARNEL_SOURCE_DIR) + "/" + relative;
+}
+
+// Where the shared workload script lives: beside the workload description, or a copy in bench/.
+std::string W3ChunkPath();
+
+[[noreturn]] inline void Fail(const char* what) {
+  std::fprintf(stderr, "benchmark set-up failed: %s\n", what);
+  std::abort();
+}
+
+}  // namespace quarnel::bench

@@ -1,0 +1,72 @@
+// E1 and E2: what the author waits for: a whole preview repaint, and a whole discovery.
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "app/TestStroke.h"
+#include "bench/BenchCommon.h"
+#include "cli/Sliders.h"
+#include "script/Discovery.h"
+
+namespace {
+
+using namespace pavo;
+
+std::vector<std::string> ScriptPaths() {
+  std::vector<std::string> paths;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(quarnel::bench::SourcePath("examples"))) {
+    if (entry.path().extension() == ".bs") paths.push_back(entry.path().string());
+  }
+  std::sort(paths.begin(), paths.end());
+  paths.push_back(quarnel::bench::W3ChunkPath());
+  return paths;
+}
+
+void RepaintPlain(benchmark::State& state) {
+  CBrushInfo info;
+  info.width = 15;
+  info.pressureSize = true;
+  CImage32 preview(492, 296);
+  for (auto _ : state) DrawTestStroke(info, preview, 0);
+  state.counters["ms_per_op"] = quarnel::bench::PerItem(1, 1e3);
+}
+
+// Sliders at the script's defaults, as the window has them once they have settled.
+void RepaintScript(benchmark::State& state, const std::string& path) {
+  CBrushInfo info;
+  quarnel::TSliderPanel panel;
+  quarnel::DiscoverIntoPanel(info, path, panel);
+  quarnel::ApplyPanel(panel, true, info);
+  CImage32 preview(492, 296);
+  for (auto _ : state) DrawTestStroke(info, preview, 0);
+  state.counters["ms_per_op"] = quarnel::bench::PerItem(1, 1e3);
+}
+
+void Discover(benchmark::State& state, const std::string& path) {
+  CBrushInfo info;
+  info.SetType(11);
+  info.scriptPath = path;
+  for (auto _ : state) {
+    std::string status = DiscoverScript(info);
+    benchmark::DoNotOptimize(status);
+  }
+  state.counters["ms_per_op"] = quarnel::bench::PerItem(1, 1e3);
+}
+
+const bool kRegistered = [] {
+  benchmark::RegisterBenchmark("E1_Repaint/plain", RepaintPlain)->Unit(benchmark::kMillisecond);
+  for (const std::string& path : ScriptPaths()) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    benchmark::RegisterBenchmark(("E1_Repaint/script:" + name).c_str(), RepaintScript, path)
+        ->Unit(benchmark::kMillisecond);
+  }
+  for (const std::string& path : ScriptPaths()) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    benchmark::RegisterBenchmark(("E2_Discover/script:" + name).c_str(), Discover, path)
+        ->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}();
+
+}  // namespace
