@@ -8,6 +8,7 @@
 #include "geometry/Random.h"
 #include "imaging/ImageTile.h"
 #include "script/DabScript.h"
+#include "script/ScriptGuard.h"
 
 namespace pavo {
 
@@ -41,6 +42,8 @@ void DrawTestStroke(CBrushInfo& info, CImage32& image, int32_t seed) {
 }
 
 void DrawTestStroke(CBrushInfo& info, CImage32& image, int32_t seed, std::string* debugText) {
+  // The whole repaint, load and last included, shares one time budget.
+  CScriptJob job("the repaint");
   if (debugText != nullptr) debugText->clear();
   // An image without pixels (a view whose surface could not be had) is never painted into.
   if (image.width < 1 || image.height < 1 || image.pixels == nullptr) return;

@@ -10,6 +10,7 @@
 #include "brush/MangaBrush.h"
 #include "script/LuaNumbers.h"
 #include "script/ScriptCall.h"
+#include "script/ScriptGuard.h"
 #include "script/ScriptLoad.h"
 
 namespace pavo {
@@ -124,9 +125,10 @@ void QueryDefaultSize(CMangaBrush& brush, CBrushStroke& stroke, double& size, do
   CloseScript(brush);
 }
 
-std::string DiscoverScript(CBrushInfo& info) {
+namespace {
+
+std::string DiscoverAnswers(CBrushInfo& info) {
   std::string status;
-  if (info.type != 11) return status;
   CBrushProperty& property = info.property;
   property.count = 0;
   CBrushStroke stroke;
@@ -156,6 +158,28 @@ std::string DiscoverScript(CBrushInfo& info) {
   info.width = size;
   info.defaultWidth = size;
   info.minWidthRatio = ratio;
+  return status;
+}
+
+}  // namespace
+
+std::string DiscoverScript(CBrushInfo& info) {
+  if (info.type != 11) return std::string();
+  CScriptJob job("parameter discovery");
+  // Settings as they were, for a discovery stopped by the budget: it ends as a discovery of
+  // a script that fails to load (nothing answered, the stop message as status), with no
+  // answer of the part that ran left behind. The loads of the rerun fail at once.
+  CBrushInfo before;
+  try {
+    before = info;
+  } catch (...) {
+    return "not enough memory";
+  }
+  std::string status = DiscoverAnswers(info);
+  if (ScriptJobStopped()) {
+    info = std::move(before);
+    status = DiscoverAnswers(info);
+  }
   return status;
 }
 

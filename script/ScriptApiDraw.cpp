@@ -15,6 +15,11 @@ namespace pavo {
 
 namespace {
 
+// Most points of the polygon and most segments of the bezier outline under construction: a
+// script that adds points without ever filling cannot take the host's memory; further
+// points are dropped.
+constexpr size_t kMaxOutlinePoints = size_t{1} << 20;
+
 // Scratch outlines reused from fill to fill so that a dab allocates nothing once they have
 // grown; used by the painting thread only, like currentBrush.
 CShape scratchEllipse;
@@ -111,6 +116,7 @@ int bs_polygon(lua_State* L) {
   if (b == nullptr) return 0;
   const double x = ArgNumber(L, 2, 0);
   const double y = ArgNumber(L, 2, 1);
+  if (b->polygon.size() >= kMaxOutlinePoints) return 0;
   try {
     b->polygon.emplace_back(x, y);
   } catch (...) {
@@ -210,6 +216,7 @@ int bs_bezier_m(lua_State* L) {
   if (b == nullptr) return 0;
   const double x = ArgNumber(L, 2, 0);
   const double y = ArgNumber(L, 2, 1);
+  if (b->path.Count() >= kMaxOutlinePoints) return 0;
   try {
     b->path.MoveTo(x, y);
   } catch (...) {
@@ -222,6 +229,7 @@ int bs_bezier_c(lua_State* L) {
   if (b == nullptr) return 0;
   double n[6];
   for (int k = 0; k < 6; ++k) n[k] = ArgNumber(L, 6, k);
+  if (b->path.Count() >= kMaxOutlinePoints) return 0;
   try {
     b->path.CurveTo(n[0], n[1], n[2], n[3], n[4], n[5]);
   } catch (...) {
@@ -234,6 +242,7 @@ int bs_bezier_v(lua_State* L) {
   if (b == nullptr) return 0;
   double n[4];
   for (int k = 0; k < 4; ++k) n[k] = ArgNumber(L, 4, k);
+  if (b->path.Count() >= kMaxOutlinePoints) return 0;
   try {
     b->path.CurveToV(n[0], n[1], n[2], n[3]);
   } catch (...) {
@@ -246,6 +255,7 @@ int bs_bezier_y(lua_State* L) {
   if (b == nullptr) return 0;
   double n[4];
   for (int k = 0; k < 4; ++k) n[k] = ArgNumber(L, 4, k);
+  if (b->path.Count() >= kMaxOutlinePoints) return 0;
   try {
     b->path.CurveToY(n[0], n[1], n[2], n[3]);
   } catch (...) {
@@ -258,6 +268,7 @@ int bs_bezier_l(lua_State* L) {
   if (b == nullptr) return 0;
   const double x = ArgNumber(L, 2, 0);
   const double y = ArgNumber(L, 2, 1);
+  if (b->path.Count() >= kMaxOutlinePoints) return 0;
   try {
     b->path.LineTo(x, y);
   } catch (...) {

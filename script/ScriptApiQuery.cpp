@@ -60,6 +60,8 @@ int bs_param8(lua_State* L) { return PushParam(L, 7); }
 int bs_param9(lua_State* L) { return PushParam(L, 8); }
 int bs_param10(lua_State* L) { return PushParam(L, 9); }
 
+constexpr size_t kMaxDebugLog = size_t{16} << 20;
+
 // Appends the text form of the argument and "\r\n" to the brush's log; an argument without
 // a text form (nil, a table, none at all) appends nothing.
 int bs_debug(lua_State* L) {
@@ -69,6 +71,9 @@ int bs_debug(lua_State* L) {
   // May convert a number in place and raise a memory error; nothing of ours is alive here.
   const char* text = lua_tolstring(L, -1, &length);
   if (text == nullptr) return 0;
+  // The log holds at most kMaxDebugLog bytes; lines past that are dropped, so a script
+  // logging in a loop cannot take the host's memory.
+  if (length > kMaxDebugLog || b->debugLog.Length() > kMaxDebugLog - length) return 0;
   try {
     if (b->debugLog.Append(text, length)) b->debugLog.AppendLineBreak();
   } catch (...) {

@@ -1,6 +1,7 @@
 // Protected calls of a script's global functions.
 #include "script/ScriptCall.h"
 
+#include "script/ScriptGuard.h"
 #include "script/ScriptLoad.h"
 #include "script/ScriptSinks.h"
 
@@ -29,13 +30,22 @@ int RunCall(lua_State* L) {
 bool CallScriptGlobal(lua_State* L, const TScriptCall& call, bool reportFailure) {
   if (L == nullptr) return false;
   const int top = lua_gettop(L);
-  const bool ok = lua_cpcall(L, RunCall, const_cast<TScriptCall*>(&call)) == 0;
+  // Once the job is stopped by its budget nothing more runs: the call fails with the stop
+  // message at once.
+  const bool allowed = ArmScriptHook(L, call.name);
+  bool ok = allowed && lua_cpcall(L, RunCall, const_cast<TScriptCall*>(&call)) == 0;
+  // A stop swallowed by a C function of the script still fails the call.
+  if (ok && ScriptJobStopped()) ok = false;
   if (!ok && reportFailure) {
     const TScriptSinks& sinks = GetScriptSinks();
     if (sinks.error != nullptr) {
       try {
         std::string text;
-        ScriptErrorText(L, text);
+        if (ScriptJobStopped()) {
+          text = ScriptStopMessage();
+        } else {
+          ScriptErrorText(L, text);
+        }
         sinks.error(sinks.context, text.data(), text.size());
       } catch (...) {
         // A message that cannot be copied is not reported.

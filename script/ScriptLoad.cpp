@@ -6,6 +6,7 @@
 // or lua_pcall, and the error message is read without letting the interpreter allocate.
 #include "script/ScriptLoad.h"
 
+#include <sys/stat.h>
 #include <lua.hpp>
 
 #include <cmath>
@@ -17,6 +18,7 @@
 #include "geometry/Random.h"
 #include "imaging/ImageTile.h"
 #include "script/LuaNumbers.h"
+#include "script/ScriptGuard.h"
 #include "script/ScriptSinks.h"
 
 namespace pavo {
@@ -67,6 +69,162 @@ int MathRandomSeed(lua_State* L) {
   return 0;
 }
 
+// The first byte of a precompiled chunk. The interpreter's undump trusts its input, so a
+// crafted chunk can crash it; only source text is accepted.
+inline bool IsPrecompiled(const char* text, size_t length) {
+  return length > 0 && text[0] == LUA_SIGNATURE[0];
+}
+
+const char kPrecompiledRefusal[] =
+    "precompiled chunks are not accepted: a brush script and what it loads must be Lua source "
+    "text";
+
+// Pushes nil and the message (the failure results of the load functions).
+int LoadFailure(lua_State* L, const char* message) {
+  lua_pushnil(L);
+  lua_pushstring(L, message);
+  return 2;
+}
+
+// Pushes the compiled function, or nil and the interpreter's message.
+int LoadResults(lua_State* L, int status) {
+  if (status == 0) return 1;
+  lua_pushnil(L);
+  lua_insert(L, -2);
+  return 2;
+}
+
+// loadstring(s [, chunkname]) of the base library, refusing precompiled chunks.
+int GuardedLoadString(lua_State* L) {
+  size_t length = 0;
+  const char* text = luaL_checklstring(L, 1, &length);
+  const char* name = luaL_optstring(L, 2, text);
+  if (IsPrecompiled(text, length)) return LoadFailure(L, kPrecompiledRefusal);
+  return LoadResults(L, luaL_loadbuffer(L, text, length, name));
+}
+
+struct TPieceReader {
+  bool first = true;
+  bool refused = false;
+};
+
+// The reader of load(f): each call of f gives the next piece (nil or "" ends the chunk).
+// The piece is kept in stack slot 3 while the interpreter reads it.
+const char* ReadPiece(lua_State* L, void* context, size_t* size) {
+  TPieceReader* reader = static_cast<TPieceReader*>(context);
+  luaL_checkstack(L, 2, "too many nested functions");
+  lua_pushvalue(L, 1);
+  lua_call(L, 0, 1);
+  if (lua_isnil(L, -1)) {
+    *size = 0;
+    return nullptr;
+  }
+  if (!lua_isstring(L, -1)) luaL_error(L, "reader function must return a string");
+  lua_replace(L, 3);
+  const char* piece = lua_tolstring(L, 3, size);
+  if (reader->first && *size > 0) {
+    reader->first = false;
+    if (IsPrecompiled(piece, *size)) {
+      reader->refused = true;
+      *size = 0;
+      return nullptr;
+    }
+  }
+  return piece;
+}
+
+// load(f [, chunkname]) of the base library, refusing precompiled chunks.
+int GuardedLoad(lua_State* L) {
+  const char* name = luaL_optstring(L, 2, "=(load)");
+  luaL_checktype(L, 1, LUA_TFUNCTION);
+  lua_settop(L, 3);
+  TPieceReader reader;
+  const int status = lua_load(L, ReadPiece, &reader, name);
+  if (reader.refused) return LoadFailure(L, kPrecompiledRefusal);
+  return LoadResults(L, status);
+}
+
+// Compiles the regular file `path` as the base library's loadfile does (a first line
+// starting with '#' is skipped, line numbers kept; chunk "@path"), leaving the function or
+// the message on the stack. Without a name there is nothing to read: standard input is not
+// the script's to take. Devices, pipes and directories are refused, so a load never blocks.
+// Returns 0 when compiled.
+int CompileFile(lua_State* L, const char* path) {
+  char message[512];
+  if (path == nullptr) {
+    lua_pushliteral(L, "a file name is needed: scripts cannot read standard input");
+    return 1;
+  }
+  int status = 0;
+  {
+    // No interpreter call that can raise while the buffer is alive: a raise would skip its
+    // destructor. luaL_loadbuffer runs the compiler protected and only returns a status.
+    CFileRead file;
+    bool read = false;
+    try {
+      read = file.Read(path);
+    } catch (...) {
+      read = false;
+    }
+    struct stat st;
+    const bool emptyFile = !read && stat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+    if (!read && !emptyFile) {
+      std::snprintf(message, sizeof message, "cannot read %s: not a readable, non-empty file",
+                    path);
+      status = -1;
+    } else if (static_cast<int64_t>(file.size) > ScriptMemoryLimit() && ScriptMemoryLimit() > 0) {
+      std::snprintf(message, sizeof message, "cannot read %s: not enough memory", path);
+      status = -1;
+    } else {
+      const char* text = reinterpret_cast<const char*>(file.data.get());
+      size_t length = file.size;
+      size_t skipped = 0;
+      if (length > 0 && text[0] == '#') {
+        while (skipped < length && text[skipped] != '\n') ++skipped;
+        // The line break stays, so that line numbers are those of the file.
+      }
+      if (IsPrecompiled(text + skipped, length - skipped)) {
+        std::snprintf(message, sizeof message, "%s: %s", path, kPrecompiledRefusal);
+        status = -1;
+      } else {
+        std::snprintf(message, sizeof message, "@%s", path);
+        status = luaL_loadbuffer(L, text + skipped, length - skipped, message);
+      }
+    }
+  }
+  if (status == -1) lua_pushstring(L, message);
+  return status;
+}
+
+// loadfile([filename]) of the base library.
+int GuardedLoadFile(lua_State* L) {
+  const char* path = luaL_optstring(L, 1, nullptr);
+  return LoadResults(L, CompileFile(L, path));
+}
+
+// dofile([filename]) of the base library: compiles and calls, errors raised.
+int GuardedDoFile(lua_State* L) {
+  const char* path = luaL_optstring(L, 1, nullptr);
+  const int n = lua_gettop(L);
+  if (CompileFile(L, path) != 0) lua_error(L);
+  lua_call(L, 0, LUA_MULTRET);
+  return lua_gettop(L) - n;
+}
+
+// Replaces the base library's loadstring, load, loadfile and dofile by the guarded ones.
+void InstallGuardedLoaders(lua_State* L) {
+  static const luaL_Reg kLoaders[] = {
+      {"loadstring", GuardedLoadString},
+      {"load", GuardedLoad},
+      {"loadfile", GuardedLoadFile},
+      {"dofile", GuardedDoFile},
+  };
+  for (const luaL_Reg& loader : kLoaders) {
+    lua_pushcfunction(L, loader.func);
+    lua_setfield(L, LUA_GLOBALSINDEX, loader.name);
+  }
+}
+
 // Opens base (with coroutine), math, string, table and debug in this order, each called
 // with its name as an ordinary function; no io, os or package. Then the random functions
 // are replaced, print is routed to the print sink (so a script never writes to standard
@@ -91,6 +249,7 @@ int SetUpState(lua_State* L) {
   lua_setfield(L, -2, "randomseed");
   lua_pop(L, 1);
   InstallScriptPrint(L);
+  InstallGuardedLoaders(L);
   RegisterScriptApi(L);
   return 0;
 }
@@ -137,7 +296,7 @@ void SetStateFactory(StateFactory factory) { stateFactory = factory; }
 
 void CloseScript(CMangaBrush& brush) {
   if (brush.lua != nullptr) {
-    lua_close(brush.lua);
+    CloseLimitedState(brush.lua);
     brush.lua = nullptr;
     brush.scriptLoaded = false;
   }
@@ -164,7 +323,17 @@ void LoadScript(CMangaBrush& brush, CBrushStroke& stroke) {
 
   brush.scriptLoaded = false;
   brush.loadError.clear();
-  lua_State* L = stateFactory != nullptr ? stateFactory() : luaL_newstate();
+  // A job stopped by its time budget loads nothing more: every further load fails at once
+  // with the same message, as a script that fails to load.
+  if (ScriptJobStopped()) {
+    try {
+      brush.loadError = ScriptStopMessage();
+    } catch (...) {
+      SetOutOfMemory(brush.loadError);
+    }
+    return;
+  }
+  lua_State* L = stateFactory != nullptr ? stateFactory() : NewLimitedState();
   brush.lua = L;
   if (L == nullptr) {
     SetOutOfMemory(brush.loadError);
@@ -189,11 +358,28 @@ void LoadScript(CMangaBrush& brush, CBrushStroke& stroke) {
   if (file.size > 0) std::memcpy(text.get(), file.data.get(), file.size);
   text[file.size] = '\0';
 
+  if (IsPrecompiled(text.get(), file.size)) {
+    try {
+      brush.loadError = kPrecompiledRefusal;
+    } catch (...) {
+      SetOutOfMemory(brush.loadError);
+    }
+    return;
+  }
+
   // The chunk is named by its own text, so messages read [string "first line..."]:LINE: ...
+  ArmScriptHook(L, "the main chunk");
   int status = luaL_loadstring(L, text.get());
   if (status == 0) status = lua_pcall(L, 0, LUA_MULTRET, 0);
   if (status != 0) {
     ScriptErrorText(L, brush.loadError);
+  } else if (ScriptJobStopped()) {
+    // Stopped inside a C function that swallowed the error: still a stop.
+    try {
+      brush.loadError = ScriptStopMessage();
+    } catch (...) {
+      SetOutOfMemory(brush.loadError);
+    }
   } else {
     brush.scriptLoaded = true;
   }

@@ -1,0 +1,66 @@
+// Limits on what a script may cost the host: a memory limit per interpreter state and a time
+// budget per job (one discovery, one repaint).
+//
+// The time budget is enforced from inside by an instruction-count hook that the host sets
+// again before every call into a script, so a script that clears it with the debug library
+// gets it back at its next call. Once the budget is spent every further instruction raises
+// the stop message, and loads and calls of the same job fail at once with it. What the hook
+// cannot reach (a single C call that runs practically forever, a hook or finalizer of the
+// script's own, which run with hooks switched off) is left to the worker process, which is
+// killed from outside.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct lua_State;
+
+namespace pavo {
+
+constexpr int64_t kDefaultScriptMemory = int64_t{512} << 20;  // bytes per interpreter state
+constexpr double kDefaultScriptSeconds = 2.0;                 // per discovery, per repaint
+
+// Memory limit of every interpreter state created from now on; 0 or less means none.
+void SetScriptMemoryLimit(int64_t bytes);
+int64_t ScriptMemoryLimit();
+
+// A new interpreter state whose allocations fail past the memory limit (the interpreter then
+// raises its own "not enough memory" error); nullptr when even the state cannot be had.
+lua_State* NewLimitedState();
+// Closes a state made by NewLimitedState or luaL_newstate.
+void CloseLimitedState(lua_State* L);
+
+// Budget of the jobs the engine starts itself (DiscoverScript, the test stroke's repaint);
+// 0 or less means none.
+void SetScriptTimeLimit(double seconds);
+double ScriptTimeLimit();
+
+// Starts the time budget of one job; `job` names it in the stop message ("discovery",
+// "repaint"). seconds <= 0 means no budget. Jobs do not nest.
+void BeginScriptJob(double seconds, const char* job);
+void EndScriptJob();
+
+// A job over the lifetime of a scope, with the budget of SetScriptTimeLimit.
+class CScriptJob {
+ public:
+  explicit CScriptJob(const char* job) { BeginScriptJob(ScriptTimeLimit(), job); }
+  ~CScriptJob() { EndScriptJob(); }
+  CScriptJob(const CScriptJob&) = delete;
+  CScriptJob& operator=(const CScriptJob&) = delete;
+};
+
+// True once the budget of the running job is spent; the message says what ran too long and,
+// when known, where ("the script was stopped: it ran longer than the 2 s allowed for the
+// repaint (in main, line 7)").
+bool ScriptJobStopped();
+const std::string& ScriptStopMessage();
+// Marks the running job as stopped with the given message (a worker that had to be killed):
+// its remaining loads and calls fail at once, as after a stop by the budget.
+void StopScriptJob(const std::string& message);
+
+// Sets the count hook on L again before the host calls into the script; `call` names what
+// is called ("main", "the main chunk") for the stop message. False (nothing may be called)
+// once the job is stopped.
+bool ArmScriptHook(lua_State* L, const char* call);
+
+}  // namespace pavo
