@@ -104,6 +104,30 @@ bool ApplySeed(std::string_view v, TRenderOptions& o, std::string& error) {
   return true;
 }
 
+// A number of seconds, 0.001 to one day; 0 switches the budget off.
+bool ApplyTimeLimit(std::string_view v, TRenderOptions& o, std::string& error) {
+  double seconds = 0.0;
+  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seconds);
+  if (v.empty() || ec != std::errc() || end != v.data() + v.size() || !(seconds >= 0.0) ||
+      seconds > 86400.0 || (seconds > 0.0 && seconds < 0.001)) {
+    return Malformed("time-limit", v, "a number of seconds from 0.001 to 86400, or 0 for none",
+                     error);
+  }
+  o.timeLimit = seconds;
+  return true;
+}
+
+// Whole MiB, up to 1 TiB; 0 switches the limit off.
+bool ApplyMemoryLimit(std::string_view v, TRenderOptions& o, std::string& error) {
+  int64_t mib = 0;
+  if (!ParseInteger(v, 0, int64_t{1} << 20, mib)) {
+    return Malformed("memory-limit", v, "a whole number of MiB up to 1048576, or 0 for none",
+                     error);
+  }
+  o.memoryLimitMiB = mib;
+  return true;
+}
+
 bool ApplyDiscover(std::string_view, TRenderOptions& o, std::string&) {
   o.discover = true;
   return true;
@@ -141,6 +165,14 @@ const TOptionRow kOptions[] = {
     {0, "no-pressure", nullptr, "untick the pressure box: the size ignores the pen pressure",
      ApplyNoPressure},
     {0, "seed", "S", "seed of the test stroke's random numbers (default 0)", ApplySeed},
+    {0, "time-limit", "SECONDS",
+     "time allowed to the script's discovery and to the repaint, each; a script that runs "
+     "longer is stopped and shown as failed (default 2; 0 for none)",
+     ApplyTimeLimit},
+    {0, "memory-limit", "MIB",
+     "memory each interpreter state may take; past it the script's allocations fail "
+     "(default 512; 0 for none)",
+     ApplyMemoryLimit},
     {0, "discover", nullptr,
      "print the script's parameters as one JSON object and exit without rendering", ApplyDiscover},
     {0, "log", nullptr,

@@ -22,6 +22,8 @@ struct TRenderOptions {
   std::vector<TParamOverride> params;  // in command-line order; a later one wins
   bool pressure = true;
   uint32_t seed = 0;
+  double timeLimit = 2.0;        // seconds per discovery and per repaint; 0: none
+  int64_t memoryLimitMiB = 512;  // per interpreter state; 0: none
   bool discover = false;
   bool log = false;
   bool help = false;

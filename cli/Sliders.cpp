@@ -24,11 +24,11 @@ int32_t SizeSliderPosition(double size) {
   return static_cast<int32_t>(size);  // truncation toward zero
 }
 
-std::string DiscoverIntoPanel(pavo::CBrushInfo& info, const std::string& path,
-                              TSliderPanel& panel) {
+std::string DiscoverIntoPanel(pavo::CBrushInfo& info, const std::string& path, TSliderPanel& panel,
+                              const TJobLimits& limits, bool* stopped) {
   info.SetType(11);
   info.scriptPath = path;
-  std::string status = pavo::DiscoverScript(info);
+  std::string status = DiscoverInWorker(info, limits, stopped);
   if (status.empty()) status = "OK";
   const int32_t count = info.property.count;
   for (int32_t j = 0; j < pavo::kParamSlots; ++j) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/PreviewWorker.h"
 #include "brush/BrushInfo.h"
 
 namespace quarnel {
@@ -33,8 +34,10 @@ int32_t SizeSliderPosition(double size);
 // The window's reload: path and type 11 into info, discovery, then the sliders set up from
 // the answers (the first count sliders get their slot's range and value, the others are
 // disabled at 0 with range 0..100, the size slider follows the discovered size). Returns the
-// status text: "OK" or the interpreter's message, as bytes.
-std::string DiscoverIntoPanel(pavo::CBrushInfo& info, const std::string& path, TSliderPanel& panel);
+// status text: "OK" or the interpreter's message, as bytes. Discovery runs under `limits`,
+// in a worker process unless they say otherwise.
+std::string DiscoverIntoPanel(pavo::CBrushInfo& info, const std::string& path, TSliderPanel& panel,
+                              const TJobLimits& limits = TJobLimits(), bool* stopped = nullptr);
 
 // The window's repaint step: width from the size slider, the pressure box, and the ten slot
 // values from the slider positions.

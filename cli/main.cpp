@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/PreviewWorker.h"
 #include "app/TestStroke.h"
 #include "app/TextDecode.h"
 #include "brush/BrushInfo.h"
@@ -145,15 +146,27 @@ int main(int argc, char** argv) {
   quarnel::CScriptLog log;
   if (options.log) log.Attach();
 
+  // Discovery and the repaint each run in a worker process under these limits.
+  quarnel::TJobLimits limits;
+  limits.seconds = options.timeLimit;
+  limits.memoryBytes = options.memoryLimitMiB << 20;
+  pavo::SetScriptTimeLimit(options.timeLimit);
+  pavo::SetScriptMemoryLimit(limits.memoryBytes);
+
   pavo::CBrushInfo info;
   quarnel::TSliderPanel panel;
+  // A script stopped during discovery is not run again: the preview shows its crosses.
+  bool stopped = false;
+  std::string stopMessage;
   if (options.script) {
     // The window's first repaint after a drop runs with the slider positions of before the
     // drop; only the size matters to it, and discovery overwrites the width anyway.
     info.width = panel.size.position;
     info.pressureSize = options.pressure;
-    const std::string status = quarnel::DiscoverIntoPanel(info, *options.script, panel);
+    const std::string status =
+        quarnel::DiscoverIntoPanel(info, *options.script, panel, limits, &stopped);
     ReportStatus(status);
+    if (stopped) stopMessage = status;
     if (options.discover) {
       std::fflush(stdout);
       const std::string report = log.Report({});
@@ -191,8 +204,14 @@ int main(int argc, char** argv) {
     ++pavo::strokeCounter;
   }
   std::string debugText;
-  pavo::DrawTestStroke(info, image, static_cast<int32_t>(options.seed),
-                       options.log ? &debugText : nullptr);
+  if (stopped) {
+    quarnel::RepaintAfterStop(info, image, static_cast<int32_t>(options.seed), stopMessage);
+  } else {
+    const std::string message =
+        quarnel::RepaintInWorker(info, image, static_cast<int32_t>(options.seed),
+                                 options.log ? &debugText : nullptr, limits);
+    if (!message.empty()) ReportStatus(message);
+  }
   log.Detach();
   if (options.log) {
     std::fflush(stdout);

@@ -132,14 +132,14 @@ void CloseLimitedState(lua_State* L) {
 void SetScriptTimeLimit(double seconds) { timeLimit = seconds > 0.0 ? seconds : 0.0; }
 double ScriptTimeLimit() { return timeLimit; }
 
-void BeginScriptJob(double seconds, const char* name) {
+void BeginScriptJob(double seconds, const char* name, double shownSeconds) {
   if (job.depth++ > 0) return;
   job.stopped = false;
   job.message.clear();
   job.call = "";
   job.name = name != nullptr ? name : "";
   job.timed = seconds > 0.0;
-  job.seconds = seconds;
+  job.seconds = shownSeconds > 0.0 ? shownSeconds : seconds;
   if (job.timed) {
     job.deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                       std::chrono::duration<double>(seconds));

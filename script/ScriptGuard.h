@@ -37,7 +37,9 @@ double ScriptTimeLimit();
 
 // Starts the time budget of one job; `job` names it in the stop message ("discovery",
 // "repaint"). seconds <= 0 means no budget. Jobs do not nest.
-void BeginScriptJob(double seconds, const char* job);
+// shownSeconds, when above 0, is the budget the stop message names (a worker stops its script
+// a little before the caller's deadline, which is the budget the user set).
+void BeginScriptJob(double seconds, const char* job, double shownSeconds = 0.0);
 void EndScriptJob();
 
 // A job over the lifetime of a scope, with the budget of SetScriptTimeLimit.

@@ -211,6 +211,59 @@ int GuardedDoFile(lua_State* L) {
   return lua_gettop(L) - n;
 }
 
+// The string library's matcher recurses once per repetition item ('?', '*', '+', '-') and
+// per capture parenthesis of a pattern, on the C stack and without a depth limit: a pattern
+// with hundreds of thousands of them overflows the stack. Patterns with more than
+// kMaxPatternItems such characters are refused with an error (literal '%*' and the like are
+// counted too: no real pattern comes near the limit). The library's functions are kept in
+// C variables, not as upvalues, so the debug library cannot hand them to a script.
+constexpr size_t kMaxPatternItems = 2000;
+
+enum { kFind, kMatch, kGmatch, kGsub, kPatternFunctions };
+const char* const kPatternFunctionNames[kPatternFunctions] = {"find", "match", "gmatch", "gsub"};
+lua_CFunction patternFunctions[kPatternFunctions] = {};
+
+void CheckPattern(lua_State* L) {
+  size_t length = 0;
+  const char* pattern = lua_tolstring(L, 2, &length);
+  if (pattern == nullptr) return;  // the library reports the missing pattern itself
+  size_t items = 0;
+  for (size_t i = 0; i < length; ++i) {
+    const char c = pattern[i];
+    if (c == '?' || c == '*' || c == '+' || c == '-' || c == '(' || c == ')') ++items;
+  }
+  if (items > kMaxPatternItems) {
+    luaL_error(L, "pattern too complex (more than %d repetitions and captures)",
+               static_cast<int>(kMaxPatternItems));
+  }
+}
+
+template <int F>
+int GuardedPatternFunction(lua_State* L) {
+  CheckPattern(L);
+  return patternFunctions[F](L);
+}
+
+const lua_CFunction kGuardedPatternFunctions[kPatternFunctions] = {
+    GuardedPatternFunction<kFind>, GuardedPatternFunction<kMatch>, GuardedPatternFunction<kGmatch>,
+    GuardedPatternFunction<kGsub>};
+
+// Replaces string.find, match, gmatch and gsub (also reached as methods of strings) by
+// versions that refuse patterns too deep for the C stack.
+void InstallPatternGuard(lua_State* L) {
+  lua_getfield(L, LUA_GLOBALSINDEX, LUA_STRLIBNAME);
+  for (int f = 0; f < kPatternFunctions; ++f) {
+    lua_getfield(L, -1, kPatternFunctionNames[f]);
+    lua_CFunction original = lua_tocfunction(L, -1);
+    lua_pop(L, 1);
+    if (original == nullptr) continue;
+    patternFunctions[f] = original;
+    lua_pushcfunction(L, kGuardedPatternFunctions[f]);
+    lua_setfield(L, -2, kPatternFunctionNames[f]);
+  }
+  lua_pop(L, 1);
+}
+
 // Replaces the base library's loadstring, load, loadfile and dofile by the guarded ones.
 void InstallGuardedLoaders(lua_State* L) {
   static const luaL_Reg kLoaders[] = {
@@ -250,6 +303,7 @@ int SetUpState(lua_State* L) {
   lua_pop(L, 1);
   InstallScriptPrint(L);
   InstallGuardedLoaders(L);
+  InstallPatternGuard(L);
   RegisterScriptApi(L);
   return 0;
 }

@@ -1,0 +1,530 @@
+// The worker process of a discovery or a repaint.
+//
+// The worker is a fork of the caller: it has the settings, the image and the generator state
+// as they are, runs the job and writes records to a pipe, each a type byte, a 32-bit length
+// and the bytes: 'P' and 'E' for the text of a print call and of an error, which the caller
+// hands to its own script sinks as they arrive, and 'R' for the result. The caller reads
+// while the worker runs (a result is larger than a pipe holds) until the pipe closes or the
+// budget runs out, and then reaps the worker, killing it first if it is still there.
+#include "app/PreviewWorker.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "app/TestStroke.h"
+#include "brush/MangaBrush.h"
+#include "geometry/Random.h"
+#include "script/Discovery.h"
+#include "script/ScriptSinks.h"
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QUARNEL_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define QUARNEL_SANITIZED 1
+#endif
+#endif
+
+namespace quarnel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kPrintRecord = 'P';
+constexpr char kErrorRecord = 'E';
+constexpr char kResultRecord = 'R';
+
+// Address space the worker may add beyond the interpreter's limit: the layers of a large
+// preview, the disc workers' stacks, the allocator's slack.
+constexpr uint64_t kHostSpace = uint64_t{2} << 30;
+
+// --- byte records ---------------------------------------------------------------------
+
+void PutU32(std::string& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+void PutI32(std::string& out, int32_t v) { PutU32(out, static_cast<uint32_t>(v)); }
+
+void PutDouble(std::string& out, double v) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  PutU32(out, static_cast<uint32_t>(bits));
+  PutU32(out, static_cast<uint32_t>(bits >> 32));
+}
+
+void PutText(std::string& out, const std::string& text) {
+  PutU32(out, static_cast<uint32_t>(text.size()));
+  out += text;
+}
+
+// Reads what the Put functions wrote; every read past the end fails and stays failed.
+class CByteReader {
+ public:
+  explicit CByteReader(const std::string& bytes) : bytes_(bytes) {}
+  bool ok() const { return ok_; }
+
+  uint32_t U32() {
+    if (!Have(4)) return 0;
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i)
+      v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes_[at_ + i])) << (8 * i);
+    at_ += 4;
+    return v;
+  }
+  int32_t I32() { return static_cast<int32_t>(U32()); }
+  double Double() {
+    const uint64_t low = U32();
+    const uint64_t bits = low | (static_cast<uint64_t>(U32()) << 32);
+    double v = 0.0;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+  }
+  std::string Text() {
+    const uint32_t n = U32();
+    if (!Have(n)) return std::string();
+    std::string text = bytes_.substr(at_, n);
+    at_ += n;
+    return text;
+  }
+  const char* Bytes(size_t n) {
+    if (!Have(n)) return nullptr;
+    const char* p = bytes_.data() + at_;
+    at_ += n;
+    return p;
+  }
+
+ private:
+  bool Have(size_t n) {
+    if (ok_ && bytes_.size() - at_ >= n) return true;
+    ok_ = false;
+    return false;
+  }
+  const std::string& bytes_;
+  size_t at_ = 0;
+  bool ok_ = true;
+};
+
+// The settings a discovery writes.
+void PutAnswers(std::string& out, const pavo::CBrushInfo& info) {
+  const pavo::CBrushProperty& p = info.property;
+  PutI32(out, p.count);
+  for (int i = 0; i < pavo::kParamSlots; ++i) {
+    PutText(out, p.name[i]);
+    PutText(out, p.hint[i]);
+    PutI32(out, p.value[i]);
+    PutI32(out, p.minimum[i]);
+    PutI32(out, p.maximum[i]);
+    PutI32(out, p.defaultValue[i]);
+  }
+  out.push_back(info.useBase ? 1 : 0);
+  PutDouble(out, info.width);
+  PutDouble(out, info.defaultWidth);
+  PutDouble(out, info.minWidthRatio);
+}
+
+void GetAnswers(CByteReader& in, pavo::CBrushInfo& info) {
+  pavo::CBrushProperty& p = info.property;
+  p.count = in.I32();
+  for (int i = 0; i < pavo::kParamSlots; ++i) {
+    p.name[i] = in.Text();
+    p.hint[i] = in.Text();
+    p.value[i] = in.I32();
+    p.minimum[i] = in.I32();
+    p.maximum[i] = in.I32();
+    p.defaultValue[i] = in.I32();
+  }
+  const char* flag = in.Bytes(1);
+  info.useBase = flag != nullptr && *flag != 0;
+  info.width = in.Double();
+  info.defaultWidth = in.Double();
+  info.minWidthRatio = in.Double();
+}
+
+// The process-wide values a job changes and the caller must see afterwards.
+void PutShared(std::string& out) {
+  PutU32(out, pavo::RandomState());
+  PutI32(out, pavo::strokeCounter);
+}
+
+void GetShared(CByteReader& in) {
+  const uint32_t state = in.U32();
+  const int32_t strokes = in.I32();
+  if (!in.ok()) return;
+  pavo::SetRandomState(state);
+  pavo::strokeCounter = strokes;
+}
+
+// --- the worker's side ------------------------------------------------------------------
+
+int resultPipe = -1;  // the worker's write end
+
+// Writes all of n bytes; false when the caller has gone.
+bool WriteAll(int fd, const char* data, size_t n) {
+  while (n > 0) {
+    const ssize_t done = write(fd, data, n);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    data += done;
+    n -= static_cast<size_t>(done);
+  }
+  return true;
+}
+
+bool WriteRecord(char type, const char* data, size_t n) {
+  if (n > UINT32_MAX) n = UINT32_MAX;
+  char head[5] = {type};
+  for (int i = 0; i < 4; ++i) head[1 + i] = static_cast<char>((n >> (8 * i)) & 0xFF);
+  return WriteAll(resultPipe, head, sizeof head) && WriteAll(resultPipe, data, n);
+}
+
+void ForwardPrint(void*, const char* text, size_t length) noexcept {
+  if (!WriteRecord(kPrintRecord, text, length)) _exit(1);
+}
+
+void ForwardError(void*, const char* text, size_t length) noexcept {
+  if (!WriteRecord(kErrorRecord, text, length)) _exit(1);
+}
+
+// Keeps the worker from taking what belongs to others: no standard input, no terminal
+// output, no core file, and (when the interpreter has a limit) an address space bounded
+// a little above it, against host growth a bug of ours might leave unbounded.
+void ConfineWorker(const TJobLimits& limits) {
+  const int null = open("/dev/null", O_RDWR);
+  if (null >= 0) {
+    dup2(null, STDIN_FILENO);
+    dup2(null, STDOUT_FILENO);
+    if (null > STDERR_FILENO) close(null);
+  }
+  signal(SIGPIPE, SIG_IGN);
+  const rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+#ifndef QUARNEL_SANITIZED
+  // The sanitizers reserve terabytes of shadow memory; under them the limit is left out.
+  if (limits.memoryBytes > 0) {
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    unsigned long long pages = 0;
+    if (statm != nullptr) {
+      if (std::fscanf(statm, "%llu", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    if (pages > 0) {
+      const uint64_t now = pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+      const uint64_t bound = now + static_cast<uint64_t>(limits.memoryBytes) + kHostSpace;
+      const rlimit space{bound, bound};
+      setrlimit(RLIMIT_AS, &space);
+    }
+  }
+#else
+  (void)limits;
+#endif
+}
+
+// The count hook stops a script a little before the caller would kill the worker, so that
+// what it painted can still be sent.
+double HookSeconds(double seconds) {
+  if (seconds <= 0.0) return 0.0;
+  const double margin = seconds / 4.0 < 0.25 ? seconds / 4.0 : 0.25;
+  return seconds - margin;
+}
+
+using TWork = void (*)(void* context, std::string& result);
+
+[[noreturn]] void RunWorker(int fd, const char* job, const TJobLimits& limits, TWork work,
+                            void* context) {
+  resultPipe = fd;
+  ConfineWorker(limits);
+  const pavo::TScriptSinks& parentSinks = pavo::GetScriptSinks();
+  pavo::TScriptSinks sinks;
+  sinks.print = parentSinks.print != nullptr ? ForwardPrint : nullptr;
+  sinks.error = parentSinks.error != nullptr ? ForwardError : nullptr;
+  pavo::SetScriptSinks(sinks);
+  pavo::SetScriptMemoryLimit(limits.memoryBytes);
+  std::string result;
+  pavo::BeginScriptJob(HookSeconds(limits.seconds), job, limits.seconds);
+  work(context, result);
+  pavo::EndScriptJob();
+  PutShared(result);
+  _exit(WriteRecord(kResultRecord, result.data(), result.size()) ? 0 : 1);
+}
+
+// --- the caller's side ------------------------------------------------------------------
+
+struct TWorkerOutcome {
+  bool haveResult = false;
+  std::string result;
+  std::string failure;  // why there is no result
+};
+
+// Hands on the complete records at the front of `pending` and removes them.
+void TakeRecords(std::string& pending, TWorkerOutcome& outcome) {
+  size_t at = 0;
+  while (pending.size() - at >= 5) {
+    uint32_t n = 0;
+    for (int i = 0; i < 4; ++i)
+      n |= static_cast<uint32_t>(static_cast<uint8_t>(pending[at + 1 + i])) << (8 * i);
+    if (pending.size() - at - 5 < n) break;
+    const char type = pending[at];
+    const char* data = pending.data() + at + 5;
+    const pavo::TScriptSinks& sinks = pavo::GetScriptSinks();
+    if (type == kPrintRecord && sinks.print != nullptr) sinks.print(sinks.context, data, n);
+    if (type == kErrorRecord && sinks.error != nullptr) sinks.error(sinks.context, data, n);
+    if (type == kResultRecord) {
+      outcome.result.assign(data, n);
+      outcome.haveResult = true;
+    }
+    at += 5 + n;
+  }
+  pending.erase(0, at);
+}
+
+std::string Describe(int status) {
+  char text[160];
+  if (WIFSIGNALED(status)) {
+    const char* name = strsignal(WTERMSIG(status));
+    std::snprintf(text, sizeof text, "signal %d, %s", WTERMSIG(status),
+                  name != nullptr ? name : "unknown");
+  } else if (WIFEXITED(status)) {
+    std::snprintf(text, sizeof text, "exit status %d", WEXITSTATUS(status));
+  } else {
+    std::snprintf(text, sizeof text, "status %d", status);
+  }
+  return text;
+}
+
+// Forks the worker and collects its outcome; false when no worker could be started.
+bool Isolate(const char* job, const TJobLimits& limits, TWork work, void* context,
+             TWorkerOutcome& outcome) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return false;
+  std::fflush(nullptr);  // nothing buffered is written twice
+  const pid_t pid = fork();
+  if (pid < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
+  if (pid == 0) {
+    close(fds[0]);
+    RunWorker(fds[1], job, limits, work, context);
+  }
+  close(fds[1]);
+
+  const bool timed = limits.seconds > 0.0;
+  const Clock::time_point deadline =
+      Clock::now() +
+      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limits.seconds));
+  std::string pending;
+  char buffer[65536];
+  bool overran = false;
+  for (;;) {
+    int wait = -1;
+    if (timed) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) {
+        overran = true;
+        break;
+      }
+      wait = static_cast<int>(left.count()) + 1;
+    }
+    pollfd p{fds[0], POLLIN, 0};
+    const int ready = poll(&p, 1, wait);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0) continue;  // the deadline is checked above
+    if (ready < 0) break;
+    const ssize_t got = read(fds[0], buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the worker has finished (or died)
+    pending.append(buffer, static_cast<size_t>(got));
+    TakeRecords(pending, outcome);
+  }
+  close(fds[0]);
+
+  int status = 0;
+  if (overran) {
+    kill(pid, SIGKILL);
+  } else {
+    // The worker exits right after its last write; should it linger, it is killed at the
+    // deadline all the same.
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (timed && Clock::now() >= deadline) {
+        kill(pid, SIGKILL);
+        overran = !outcome.haveResult;
+        break;
+      }
+      usleep(200);
+    }
+  }
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+
+  if (outcome.haveResult) return true;
+  char text[320];
+  if (overran) {
+    std::snprintf(text, sizeof text,
+                  "the script was stopped: it ran longer than the %g s allowed for %s, inside a "
+                  "call that cannot be interrupted (a library function, a hook or a finalizer)",
+                  limits.seconds, job);
+  } else {
+    std::snprintf(text, sizeof text, "the script broke the interpreter during %s (%s)", job,
+                  Describe(status).c_str());
+  }
+  outcome.failure = text;
+  return true;
+}
+
+// --- the jobs -----------------------------------------------------------------------------
+
+constexpr char kDiscoveryJob[] = "parameter discovery";
+constexpr char kRepaintJob[] = "the repaint";
+
+struct TDiscovery {
+  pavo::CBrushInfo* info;
+  std::string status;
+};
+
+void Discover(void* context, std::string& result) {
+  TDiscovery& d = *static_cast<TDiscovery*>(context);
+  d.status = pavo::DiscoverScript(*d.info);
+  PutText(result, d.status);
+  result.push_back(pavo::ScriptJobStopped() ? 1 : 0);
+  PutAnswers(result, *d.info);
+}
+
+struct TRepaint {
+  pavo::CBrushInfo* info;
+  pavo::CImage32* image;
+  int32_t seed;
+  std::string* debugText;
+  bool send;  // in a worker: the pixels and the log go into the result
+};
+
+void Repaint(void* context, std::string& result) {
+  TRepaint& r = *static_cast<TRepaint*>(context);
+  if (!r.send) {
+    pavo::DrawTestStroke(*r.info, *r.image, r.seed, r.debugText);
+    return;
+  }
+  std::string debug;
+  pavo::DrawTestStroke(*r.info, *r.image, r.seed, r.debugText != nullptr ? &debug : nullptr);
+  PutText(result, pavo::ScriptJobStopped() ? pavo::ScriptStopMessage() : std::string());
+  PutText(result, debug);
+  const pavo::CImage32& image = *r.image;
+  PutI32(result, image.width);
+  PutI32(result, image.height);
+  const bool have = image.pixels != nullptr;
+  result.push_back(have ? 1 : 0);
+  if (!have) return;
+  for (int32_t y = 0; y < image.height; ++y) {
+    result.append(reinterpret_cast<const char*>(image.PixelAddress(0, y)),
+                  static_cast<size_t>(image.width) * 4);
+  }
+}
+
+// The job in this process, under the same limits (the count hook alone enforces the budget).
+std::string InProcess(const char* job, const TJobLimits& limits, TWork work, void* context,
+                      const std::string& stopped) {
+  const int64_t memory = pavo::ScriptMemoryLimit();
+  pavo::SetScriptMemoryLimit(limits.memoryBytes);
+  pavo::BeginScriptJob(limits.seconds, job);
+  if (!stopped.empty()) pavo::StopScriptJob(stopped);
+  std::string result;
+  work(context, result);
+  std::string message = pavo::ScriptJobStopped() ? pavo::ScriptStopMessage() : std::string();
+  pavo::EndScriptJob();
+  pavo::SetScriptMemoryLimit(memory);
+  return message;
+}
+
+}  // namespace
+
+std::string DiscoverInWorker(pavo::CBrushInfo& info, const TJobLimits& limits, bool* stopped) {
+  TDiscovery d{&info, std::string()};
+  TWorkerOutcome outcome;
+  if (stopped != nullptr) *stopped = false;
+  if (info.type != 11) return pavo::DiscoverScript(info);
+  if (!limits.isolate || !Isolate(kDiscoveryJob, limits, Discover, &d, outcome)) {
+    const std::string message = InProcess(kDiscoveryJob, limits, Discover, &d, std::string());
+    if (stopped != nullptr) *stopped = !message.empty();
+    return d.status;
+  }
+  if (outcome.haveResult) {
+    CByteReader in(outcome.result);
+    std::string status = in.Text();
+    const char* flag = in.Bytes(1);
+    if (stopped != nullptr) *stopped = flag != nullptr && *flag != 0;
+    pavo::CBrushInfo answered = info;
+    GetAnswers(in, answered);
+    GetShared(in);
+    if (in.ok()) {
+      info = std::move(answered);
+      return status;
+    }
+    outcome.failure =
+        "the script broke the interpreter during parameter discovery (a result "
+        "that could not be read)";
+  }
+  // No answers: the discovery of a script that fails to load, with the cause as its message.
+  if (stopped != nullptr) *stopped = true;
+  InProcess(kDiscoveryJob, limits, Discover, &d, outcome.failure);
+  return d.status;
+}
+
+void RepaintAfterStop(pavo::CBrushInfo& info, pavo::CImage32& image, int32_t seed,
+                      const std::string& message) {
+  TRepaint r{&info, &image, seed, nullptr, false};
+  InProcess(kRepaintJob, TJobLimits(), Repaint, &r, message);
+}
+
+std::string RepaintInWorker(pavo::CBrushInfo& info, pavo::CImage32& image, int32_t seed,
+                            std::string* debugText, const TJobLimits& limits) {
+  TRepaint r{&info, &image, seed, debugText, true};
+  TWorkerOutcome outcome;
+  // The plain brush runs no script.
+  if (info.type != 11 || !limits.isolate || !Isolate(kRepaintJob, limits, Repaint, &r, outcome)) {
+    r.send = false;
+    return InProcess(kRepaintJob, limits, Repaint, &r, std::string());
+  }
+  if (outcome.haveResult) {
+    CByteReader in(outcome.result);
+    const std::string stop = in.Text();
+    std::string debug = in.Text();
+    const int32_t w = in.I32();
+    const int32_t h = in.I32();
+    const char* have = in.Bytes(1);
+    if (in.ok() && w == image.width && h == image.height && have != nullptr) {
+      const char* pixels = *have != 0 && image.pixels != nullptr
+                               ? in.Bytes(static_cast<size_t>(w) * 4 * h)
+                               : nullptr;
+      if (pixels != nullptr || *have == 0) {
+        for (int32_t y = 0; pixels != nullptr && y < h; ++y) {
+          std::memcpy(image.RowAddress(y), pixels + static_cast<size_t>(y) * w * 4,
+                      static_cast<size_t>(w) * 4);
+        }
+        GetShared(in);
+        if (in.ok()) {
+          if (debugText != nullptr) *debugText = std::move(debug);
+          return stop;
+        }
+      }
+    }
+    outcome.failure =
+        "the script broke the interpreter during the repaint (a result that could not be read)";
+  }
+  r.send = false;
+  InProcess(kRepaintJob, limits, Repaint, &r, outcome.failure);
+  return outcome.failure;
+}
+
+}  // namespace quarnel
