@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/PreviewWorker.h"
 #include "app/TestStroke.h"
 #include "app/TextDecode.h"
 #include "geometry/Clock.h"
@@ -257,7 +258,10 @@ void TFormMain::UpdatePreview(bool reload) {
       settings_.SetType(kScriptBrushType);
       settings_.scriptPath = QFile::encodeName(scriptPath_).toStdString();
       if (reload) {
-        std::string status = pavo::DiscoverScript(settings_);
+        stopMessage_.clear();
+        bool stopped = false;
+        std::string status = quarnel::DiscoverInWorker(settings_, limits_, &stopped);
+        if (stopped) stopMessage_ = status;
         if (status.empty()) status = "OK";
         const QString shown = ScriptText(status);
         StatusBar->showMessage(shown);
@@ -290,7 +294,23 @@ void TFormMain::UpdatePreview(bool reload) {
     const int32_t seed = static_cast<int32_t>(pavo::DrawRandom() % 100);
     {
       const TWaitCursor wait(reload);
-      pavo::DrawTestStroke(settings_, preview_, seed);
+      if (settings_.type == kScriptBrushType && !stopMessage_.empty()) {
+        // A script stopped before is not run again until it is reloaded.
+        quarnel::RepaintAfterStop(settings_, preview_, seed, stopMessage_);
+      } else {
+        const std::string stopped =
+            quarnel::RepaintInWorker(settings_, preview_, seed, nullptr, limits_);
+        if (!stopped.empty()) {
+          // Shown as a script that fails to load; the sliders keep their positions, so that
+          // the change cache does not repaint over what the script painted before the stop.
+          stopMessage_ = stopped;
+          StatusBar->showMessage(ScriptText(stopped));
+          for (int j = 0; j < pavo::kParamSlots; ++j) {
+            TrackBar[j]->setEnabled(false);
+            Label[j]->setEnabled(false);
+          }
+        }
+      }
     }
 
     ++repaintCount_;

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "app/PreviewView.h"
+#include "app/PreviewWorker.h"
 #include "brush/BrushInfo.h"
 
 class QCheckBox;
@@ -96,6 +97,10 @@ class TFormMain : public QWidget {
 
   CImageViewQt preview_;
   QString scriptPath_;
+  // Discovery and repaints run in a worker process under these limits; a script stopped by
+  // them (or dead in the worker) keeps its message here until it is reloaded.
+  quarnel::TJobLimits limits_;
+  std::string stopMessage_;
   pavo::CBrushInfo settings_;
   int32_t cachedSize_ = -1;
   int32_t cachedParams_[pavo::kParamSlots];
