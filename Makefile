@@ -43,7 +43,7 @@ sanitize-address: bootstrap
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DQUARNEL_SANITIZE=address,undefined >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
-	@ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:print_stacktrace=1 \
+	@ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:print_stacktrace=1:allocator_may_return_null=1 \
 		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
 		QT_QPA_PLATFORM=offscreen \
@@ -64,7 +64,7 @@ fuzz: bootstrap
 		-DQUARNEL_BUILD_GUI=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target script_fuzz
 	@mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
-	@ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:print_stacktrace=1 \
+	@ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:print_stacktrace=1:allocator_may_return_null=1 \
 		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		$(FUZZ_BUILD)/tests/fuzz/script_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 \
 		-timeout=10 -rss_limit_mb=2048 -dict=tests/fuzz/lua.dict \
