@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace pavo {
 
@@ -129,6 +130,97 @@ void PaintSpanSolid(TLayer& layer, int32_t y, int32_t start, int32_t end,
   layer.ScatterRow(buffer, x0, y, x1 - x0 + 1);
 }
 
+// The four coverage rows of the anti-aliased scan, followed by one row of resolved
+// coverage; kept per thread and reused by every fill, so a fill allocates no scratch once
+// the widest layer has been filled. All five rows are zero between fills.
+class CAaScratch {
+ public:
+  // Rows of at least `width` bytes; false when they cannot be had.
+  bool Reserve(int32_t width) {
+    if (width <= width_) return true;
+    try {
+      bytes_.assign(static_cast<size_t>(width) * 5, 0);
+    } catch (...) {
+      bytes_.clear();
+      width_ = 0;
+      return false;
+    }
+    width_ = width;
+    return true;
+  }
+  uint8_t* Row(int j) { return bytes_.data() + static_cast<size_t>(j) * width_; }
+  // After a fill that stopped half way through a row.
+  void Clear() { std::fill(bytes_.begin(), bytes_.end(), uint8_t{0}); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  int32_t width_ = 0;
+};
+
+// Coverage 0 on a 32-bit pixel: PaintOver at strength 0 keeps every pixel except an empty
+// one, which takes the colour's channels with alpha floor(A / 256) = 0. Written as a select
+// so that the loop vectorises.
+inline void PaintUncovered(uint32_t* row, int32_t n, uint32_t colour) {
+  const uint32_t channels = colour & 0x00FFFFFFu;
+  for (int32_t i = 0; i < n; ++i) row[i] = (row[i] >> 24) == 0 ? channels : row[i];
+}
+// On an 8-bit pixel Lerp8 at strength 0 keeps the pixel.
+inline void PaintUncovered(uint8_t*, int32_t, uint32_t) {}
+
+inline void PaintCovered(uint32_t& d, uint32_t colour, uint32_t coverage) {
+  if (coverage == 0) {
+    if (AlphaOf(d) == 0) d = colour & 0x00FFFFFFu;
+  } else {
+    PaintOver(d, colour, coverage);
+  }
+}
+inline void PaintCovered(uint8_t& d, uint32_t value, uint32_t coverage) {
+  Lerp8(d, value, coverage);
+}
+
+// Columns 0 .. to of row y blended with BlendPixel's rule (coverage 0 included), the
+// coverage being the mean of the four sample rows, which are cleared. Columns before
+// spanFrom were not touched by any span: their coverage is 0 without reading the rows.
+// Tiles are looked up once per 128 columns; an absent tile is made as BlendPixel makes it,
+// only for a colour that is not zero.
+template <class TLayer>
+void ResolveRow(TLayer& layer, CAaScratch& scratch, int32_t y, int32_t spanFrom, int32_t to,
+                typename TLayer::TPixel colour) {
+  uint8_t* s0 = scratch.Row(0);
+  uint8_t* s1 = scratch.Row(1);
+  uint8_t* s2 = scratch.Row(2);
+  uint8_t* s3 = scratch.Row(3);
+  uint8_t* coverage = scratch.Row(4);
+  const size_t n = static_cast<size_t>(to + 1 - spanFrom);
+  if (n > 0) {
+    for (int32_t x = spanFrom; x <= to; ++x)
+      coverage[x] = static_cast<uint8_t>((s0[x] + s1[x] + s2[x] + s3[x]) >> 2);
+    std::memset(s0 + spanFrom, 0, n);
+    std::memset(s1 + spanFrom, 0, n);
+    std::memset(s2 + spanFrom, 0, n);
+    std::memset(s3 + spanFrom, 0, n);
+  }
+  if (y >= 0 && y < layer.height) {
+    const int32_t ty = y >> 7;
+    const size_t rowOffset = static_cast<size_t>(y & 127) * 128;
+    for (int32_t x = 0; x <= to;) {
+      const int32_t blockEnd = std::min(to, x | 127);
+      auto* tile = layer.TileAt(x >> 7, ty);
+      if (tile == nullptr && colour != 0) tile = layer.CreateTile(x >> 7, ty);
+      if (tile != nullptr) {
+        auto* row = tile->pixels + rowOffset;
+        const int32_t base = x & ~127;
+        const int32_t uncoveredEnd = std::min(blockEnd + 1, spanFrom);
+        if (x < uncoveredEnd) PaintUncovered(row + (x - base), uncoveredEnd - x, colour);
+        for (int32_t i = std::max(x, spanFrom); i <= blockEnd; ++i)
+          PaintCovered(row[i - base], colour, coverage[i]);
+      }
+      x = blockEnd + 1;
+    }
+  }
+  if (n > 0) std::memset(coverage + spanFrom, 0, n);
+}
+
 // The scan shared by both fills and both depths; rows firstRow .. lastRow inclusive.
 template <class TLayer>
 bool Scan(TLayer& layer, const CPolySides& edges, int32_t firstRow, int32_t lastRow,
@@ -140,12 +232,9 @@ bool Scan(TLayer& layer, const CPolySides& edges, int32_t firstRow, int32_t last
   CBandSweep sweep(edges);
   CPolySides band;
   TCrossing table[kMaxCrossings];
-  CImage8 scratch;
-  if (antiAlias) {
-    if (!scratch.Resize(std::max(layer.width, 1), 4))
-      return false;  // no scratch to be had: nothing painted
-    scratch.Fill(0);
-  }
+  thread_local CAaScratch scratch;
+  if (antiAlias && !scratch.Reserve(std::max(layer.width, 1)))
+    return false;  // no scratch to be had: nothing painted
   const int32_t width = layer.width;
   for (int32_t y = firstRow; y <= lastRow; ++y) {
     if (y == firstRow || y % 16 == 0) sweep.Rebuild(y, band);
@@ -162,38 +251,33 @@ bool Scan(TLayer& layer, const CPolySides& edges, int32_t firstRow, int32_t last
       });
       continue;
     }
-    // Leftmost and rightmost columns to resolve start at 0 for every row, so a row without
-    // spans still resolves column 0.
-    double leftmost = 0, rightmost = 0;
+    // Every row resolves from column 0 to its rightmost column, which starts at 0 as well,
+    // so a row without spans still resolves column 0.
+    double rightmost = 0;
+    double spanLeft = kMaxColumn;  // the truncated left end of the leftmost span
     for (int j = 0; j < 4; ++j) {
       int count;
-      if (!CollectCrossings(band, y + (j + 0.5) * 0.25, table, count)) return false;
-      uint8_t* scratchRow = scratch.PixelAddress(0, j);
+      if (!CollectCrossings(band, y + (j + 0.5) * 0.25, table, count)) {
+        scratch.Clear();
+        return false;
+      }
+      uint8_t* scratchRow = scratch.Row(j);
       TBltInfo8 info;
       info.colour = opacity;
       info.opacity = 255;
       ForEachSpan(table, count, evenOdd, [&](double left, double right) {
         RowFillAA8(info, scratchRow, width, left, right);
+        spanLeft = std::min(spanLeft, std::trunc(std::clamp(left, -kMaxColumn, kMaxColumn)));
         if (evenOdd) {
-          leftmost = std::min(leftmost, left);
           rightmost = std::max(rightmost, right);
         } else {
-          leftmost = std::min(leftmost, std::trunc(std::clamp(left, -kMaxColumn, kMaxColumn)));
           rightmost = std::max(rightmost, std::trunc(std::clamp(right, -kMaxColumn, kMaxColumn)));
         }
       });
     }
-    const int32_t from = std::clamp(TruncToInt(leftmost), 0, width - 1);
     const int32_t to = std::clamp(TruncToInt(rightmost), 0, width - 1);
-    uint8_t* s0 = scratch.PixelAddress(0, 0);
-    uint8_t* s1 = scratch.PixelAddress(0, 1);
-    uint8_t* s2 = scratch.PixelAddress(0, 2);
-    uint8_t* s3 = scratch.PixelAddress(0, 3);
-    for (int32_t x = from; x <= to; ++x) {
-      const uint32_t coverage = (s0[x] + s1[x] + s2[x] + s3[x]) / 4;
-      s0[x] = s1[x] = s2[x] = s3[x] = 0;
-      layer.BlendPixel(x, y, colour, coverage);  // coverage 0 is written too
-    }
+    const int32_t spanFrom = std::clamp(TruncToInt(spanLeft), 0, to + 1);
+    ResolveRow(layer, scratch, y, spanFrom, to, colour);
   }
   return true;
 }
