@@ -332,11 +332,13 @@ inline int32_t ClampStrength(int32_t s) { return s < 0 ? 0 : (s > 255 ? 255 : s)
 // trunc(hi), clamped into the row, while the unclamped values decide which end pixels are
 // partial. A span within one pixel calls single(x, trunc((frac(hi) - frac(lo)) 255) a / 255);
 // otherwise each pixel gets a, the unclamped first (255 - trunc(frac(lo) 255)) a / 255 and the
-// unclamped last trunc(frac(hi) 255) a / 255 (frac signed, divisions truncating).
+// unclamped last trunc(frac(hi) 255) a / 255 (frac signed, divisions truncating). The pixels
+// at strength a between the two ends go to run(from, end, a) as one run.
 // Strengths are kept within 0..255: spans that start inside (-1, 0) or end clamped would
 // otherwise yield strengths past either end and wrap the blend arithmetic.
-template <class Single, class Each>
-void WalkSpan(int32_t rowLength, double xa, double xb, uint32_t a, Single single, Each each) {
+template <class Single, class Each, class Run>
+void WalkSpan(int32_t rowLength, double xa, double xb, uint32_t a, Single single, Each each,
+              Run run) {
   if (rowLength <= 0 || !std::isfinite(xa) || !std::isfinite(xb)) return;
   const double lo = std::min(xa, xb);
   const double hi = std::max(xa, xb);
@@ -362,15 +364,14 @@ void WalkSpan(int32_t rowLength, double xa, double xb, uint32_t a, Single single
       ClampStrength((255 - static_cast<int32_t>(std::trunc(fracLo * 255.0))) * ia / 255));
   const uint32_t lastStrength = static_cast<uint32_t>(
       ClampStrength(static_cast<int32_t>(std::trunc(fracHi * 255.0)) * ia / 255));
-  for (int32_t x = first; x <= last; ++x) {
-    uint32_t s = a;
-    if (x == rFirst) {
-      s = firstStrength;
-    } else if (x == rLast) {
-      s = lastStrength;
-    }
-    each(x, s);
-  }
+  // first == rFirst and last == rLast are the only places the partial ends can be (the two
+  // differ whenever first <= last).
+  int32_t x = first;
+  if (x <= last && x == rFirst) each(x++, firstStrength);
+  const bool lastPartial = last == rLast;
+  const int32_t runEnd = lastPartial ? last : last + 1;
+  if (x < runEnd) run(x, runEnd, a);
+  if (lastPartial && x <= last) each(last, lastStrength);
 }
 
 }  // namespace
@@ -702,14 +703,18 @@ void RowFill8(const TBltInfo8& info, uint8_t* row, int32_t x, int32_t n) {
 void RowFillAA32(const TBltInfo32& info, uint32_t* row, int32_t rowLength, double xa, double xb) {
   if (row == nullptr) return;
   const uint32_t p = info.colour;
+  auto each = [row, p](int32_t x, uint32_t s) {
+    if (AlphaOf(row[x]) == 255) {
+      BlendOntoOpaque(row[x], p, s);
+    } else {
+      Over(row[x], p, s);
+    }
+  };
   WalkSpan(
       rowLength, xa, xb, info.opacity, [row, p](int32_t x, uint32_t s) { Over(row[x], p, s); },
-      [row, p](int32_t x, uint32_t s) {
-        if (AlphaOf(row[x]) == 255) {
-          BlendOntoOpaque(row[x], p, s);
-        } else {
-          Over(row[x], p, s);
-        }
+      each,
+      [&each](int32_t from, int32_t end, uint32_t s) {
+        for (int32_t x = from; x < end; ++x) each(x, s);
       });
 }
 
@@ -718,7 +723,14 @@ void RowFillAA8(const TBltInfo8& info, uint8_t* row, int32_t rowLength, double x
   if (row == nullptr) return;
   const uint32_t v = info.colour;
   auto paint = [row, v](int32_t x, uint32_t s) { Lerp8(row[x], v, s); };
-  WalkSpan(rowLength, xa, xb, info.opacity, paint, paint);
+  WalkSpan(rowLength, xa, xb, info.opacity, paint, paint,
+           [row, v](int32_t from, int32_t end, uint32_t s) {
+             if (s == 255) {
+               std::memset(row + from, static_cast<int>(v), static_cast<size_t>(end - from));
+             } else if (s != 0) {
+               for (int32_t x = from; x < end; ++x) Lerp8(row[x], v, s);
+             }
+           });
 }
 
 bool ModeSkipsEmptySource(int32_t mode) {
