@@ -11,6 +11,10 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace pavo {
 
 namespace {
@@ -158,14 +162,31 @@ class CAaScratch {
 };
 
 // Coverage 0 on a 32-bit pixel: PaintOver at strength 0 keeps every pixel except an empty
-// one, which takes the colour's channels with alpha floor(A / 256) = 0. Written as a select
-// so that the loop vectorises.
+// one, which takes the colour's channels with alpha floor(A / 256) = 0.
 inline void PaintUncovered(uint32_t* row, int32_t n, uint32_t colour) {
   const uint32_t channels = colour & 0x00FFFFFFu;
-  for (int32_t i = 0; i < n; ++i) row[i] = (row[i] >> 24) == 0 ? channels : row[i];
+  int32_t i = 0;
+#ifdef __SSE2__
+  // Four pixels at a time: empty lanes take the channels, the others stay.
+  const __m128i fill = _mm_set1_epi32(static_cast<int32_t>(channels));
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 4 <= n; i += 4) {
+    __m128i* p = reinterpret_cast<__m128i*>(row + i);
+    const __m128i d = _mm_loadu_si128(p);
+    const __m128i empty = _mm_cmpeq_epi32(_mm_srli_epi32(d, 24), zero);
+    _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(empty, fill), _mm_andnot_si128(empty, d)));
+  }
+#endif
+  for (; i < n; ++i)
+    if ((row[i] >> 24) == 0) row[i] = channels;
 }
 // On an 8-bit pixel Lerp8 at strength 0 keeps the pixel.
 inline void PaintUncovered(uint8_t*, int32_t, uint32_t) {}
+
+// Coverage 255 of an opaque colour (PaintOver at full strength) or of a byte (Lerp8)
+// stores the colour.
+inline bool FullStores(uint32_t colour) { return AlphaOf(colour) == 255; }
+inline bool FullStores(uint8_t) { return true; }
 
 inline void PaintCovered(uint32_t& d, uint32_t colour, uint32_t coverage) {
   if (coverage == 0) {
@@ -176,6 +197,43 @@ inline void PaintCovered(uint32_t& d, uint32_t colour, uint32_t coverage) {
 }
 inline void PaintCovered(uint8_t& d, uint32_t value, uint32_t coverage) {
   Lerp8(d, value, coverage);
+}
+
+// The end of the run of bytes equal to c that starts at i (end exclusive, at most end).
+inline int32_t RunEnd(const uint8_t* bytes, int32_t i, int32_t end, uint8_t c) {
+  const uint64_t pattern = 0x0101010101010101ull * c;
+  while (i + 8 <= end) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if (word != pattern) break;
+    i += 8;
+  }
+  while (i < end && bytes[i] == c) ++i;
+  return i;
+}
+
+// Columns from .. end - 1 of one tile row (row indexed from the block's first column base)
+// at the given coverages: runs of 0 and, where it stores the colour, of 255 are painted as
+// runs, other pixels one at a time.
+template <class TPixel>
+void PaintCoveredRun(TPixel* row, int32_t base, const uint8_t* coverage, int32_t from, int32_t end,
+                     TPixel colour) {
+  const bool fullStores = FullStores(colour);
+  for (int32_t i = from; i < end;) {
+    const uint8_t c = coverage[i];
+    if (c == 0 || (c == 255 && fullStores)) {
+      const int32_t j = RunEnd(coverage, i + 1, end, c);
+      if (c == 0) {
+        PaintUncovered(row + (i - base), j - i, colour);
+      } else {
+        std::fill(row + (i - base), row + (j - base), colour);
+      }
+      i = j;
+    } else {
+      PaintCovered(row[i - base], colour, c);
+      ++i;
+    }
+  }
 }
 
 // Columns 0 .. to of row y blended with BlendPixel's rule (coverage 0 included), the
@@ -212,8 +270,7 @@ void ResolveRow(TLayer& layer, CAaScratch& scratch, int32_t y, int32_t spanFrom,
         const int32_t base = x & ~127;
         const int32_t uncoveredEnd = std::min(blockEnd + 1, spanFrom);
         if (x < uncoveredEnd) PaintUncovered(row + (x - base), uncoveredEnd - x, colour);
-        for (int32_t i = std::max(x, spanFrom); i <= blockEnd; ++i)
-          PaintCovered(row[i - base], colour, coverage[i]);
+        PaintCoveredRun(row, base, coverage, std::max(x, spanFrom), blockEnd + 1, colour);
       }
       x = blockEnd + 1;
     }
