@@ -264,13 +264,35 @@ void InstallPatternGuard(lua_State* L) {
   lua_pop(L, 1);
 }
 
-// Replaces the base library's loadstring, load, loadfile and dofile by the guarded ones.
+// The error handler given to xpcall, wrapped: once the job is stopped the script's handler is
+// not called. The stop is raised from inside the count hook, where the interpreter runs
+// hooks switched off, and a handler called from there could loop with nothing to stop it.
+int GuardedErrorHandler(lua_State* L) {
+  if (ScriptJobStopped()) return 1;
+  lua_pushvalue(L, lua_upvalueindex(1));
+  lua_insert(L, 1);
+  lua_call(L, lua_gettop(L) - 1, 1);
+  return 1;
+}
+
+// xpcall(f, handler) of the base library with the handler wrapped.
+int GuardedXpcall(lua_State* L) {
+  luaL_checkany(L, 2);
+  lua_settop(L, 2);
+  lua_pushcclosure(L, GuardedErrorHandler, 1);
+  lua_insert(L, 1);  // the wrapped handler below the function
+  const int status = lua_pcall(L, 0, LUA_MULTRET, 1);
+  lua_pushboolean(L, status == 0);
+  lua_replace(L, 1);
+  return lua_gettop(L);
+}
+
+// Replaces the base library's loadstring, load, loadfile, dofile and xpcall by the guarded
+// ones.
 void InstallGuardedLoaders(lua_State* L) {
   static const luaL_Reg kLoaders[] = {
-      {"loadstring", GuardedLoadString},
-      {"load", GuardedLoad},
-      {"loadfile", GuardedLoadFile},
-      {"dofile", GuardedDoFile},
+      {"loadstring", GuardedLoadString}, {"load", GuardedLoad},     {"loadfile", GuardedLoadFile},
+      {"dofile", GuardedDoFile},         {"xpcall", GuardedXpcall},
   };
   for (const luaL_Reg& loader : kLoaders) {
     lua_pushcfunction(L, loader.func);
