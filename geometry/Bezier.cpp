@@ -175,35 +175,43 @@ int CBezierPath::SegmentSteps(size_t i) const {
   return steps;
 }
 
-void CBezierPath::FlattenSegment(size_t i, TPolygon& points) const {
-  if (i >= xs.size()) return;
+void CBezierPath::FlattenSegment(size_t i, TPolygon& points, size_t maxPoints) const {
+  if (i >= xs.size() || points.size() >= maxPoints) return;
   const CBezier& bx = xs[i];
   const CBezier& by = ys[i];
   if (points.empty()) points.emplace_back(bx.start, by.start);
   if (bx.IsStraight() && by.IsStraight()) {
-    points.emplace_back(bx.end, by.end);
+    if (points.size() < maxPoints) points.emplace_back(bx.end, by.end);
     return;
   }
   // t is accumulated, not recomputed from the step index: for some step counts (15, 6, 7,
   // 10) the sum stays just below 1.0 and one more point lands practically on the end point.
   const double dt = 1.0 / SegmentSteps(i);
-  for (double t = dt; t < 1.0; t += dt) points.emplace_back(bx.Evaluate(t), by.Evaluate(t));
+  for (double t = dt; t < 1.0 && points.size() < maxPoints; t += dt) {
+    points.emplace_back(bx.Evaluate(t), by.Evaluate(t));
+  }
 }
 
-void CBezierPath::Flatten(TPolygon& points) const {
-  for (size_t i = 0; i < xs.size(); ++i) FlattenSegment(i, points);
+void CBezierPath::Flatten(TPolygon& points, size_t maxPoints) const {
+  for (size_t i = 0; i < xs.size() && points.size() < maxPoints; ++i) {
+    FlattenSegment(i, points, maxPoints);
+  }
 }
 
-void CBezierPath::FlattenContours(TContours& contours) const {
+void CBezierPath::FlattenContours(TContours& contours, size_t maxPoints) const {
   // A MoveTo opens a new contour and adds no point itself, so a path that begins with
   // MoveTo yields an empty first contour (the fill skips it).
   contours.clear();
   contours.emplace_back();
+  size_t used = 0;  // points in all contours
   for (size_t i = 0; i < xs.size(); ++i) {
     if (starts[i]) {
       contours.emplace_back();
     } else {
-      FlattenSegment(i, contours.back());
+      TPolygon& contour = contours.back();
+      const size_t before = contour.size();
+      FlattenSegment(i, contour, before + (maxPoints - used));
+      used += contour.size() - before;
     }
   }
 }

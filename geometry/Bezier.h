@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 #include "geometry/Rect.h"
@@ -56,9 +57,12 @@ class CBezierPath {
   bool HasContourStarts() const;
   NRECTD ControlBounds() const;
   int SegmentSteps(size_t i) const;
-  void FlattenSegment(size_t i, TPolygon& points) const;
-  void Flatten(TPolygon& points) const;
-  void FlattenContours(TContours& contours) const;
+  // The flattening appends no point once points (for contours: all contours together) hold
+  // maxPoints, so that an outline of absurd segments stays within a bounded size.
+  static constexpr size_t kUnbounded = std::numeric_limits<size_t>::max();
+  void FlattenSegment(size_t i, TPolygon& points, size_t maxPoints = kUnbounded) const;
+  void Flatten(TPolygon& points, size_t maxPoints = kUnbounded) const;
+  void FlattenContours(TContours& contours, size_t maxPoints = kUnbounded) const;
 };
 
 }  // namespace pavo

@@ -19,6 +19,11 @@ namespace {
 // script that adds points without ever filling cannot take the host's memory; further
 // points are dropped.
 constexpr size_t kMaxOutlinePoints = size_t{1} << 20;
+// Most points of the path flattened for a fill. A segment of absurd length is flattened into
+// 196 608 points, so a short path of such segments would otherwise take gigabytes in the
+// fill; points past this are dropped. Ordinary outlines stay far below it: 2 Mi points are
+// 140 000 curves of the smallest step count.
+constexpr size_t kMaxFlattenedPoints = size_t{1} << 21;
 
 // Scratch outlines reused from fill to fill so that a dab allocates nothing once they have
 // grown; used by the painting thread only, like currentBrush.
@@ -339,11 +344,11 @@ int bs_fill(lua_State* L) {
     if (b->path.Count() > 0) {
       b->path.SetMode(1);
       if (b->path.HasContourStarts()) {
-        b->path.FlattenContours(scratchContours);
+        b->path.FlattenContours(scratchContours, kMaxFlattenedPoints);
         b->FillPath(scratchContours, colour, opacity);
       } else {
         scratchPolygon.clear();
-        b->path.Flatten(scratchPolygon);
+        b->path.Flatten(scratchPolygon, kMaxFlattenedPoints);
         b->FillShape(scratchPolygon, colour, opacity);
       }
     }

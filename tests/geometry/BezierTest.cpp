@@ -361,5 +361,52 @@ TEST(CBezierPathTest, FlattenContoursSplitsAtMoveTo) {
   EXPECT_TRUE(contours[0].empty());
 }
 
+TEST(CBezierPathTest, BoundedFlatteningKeepsTheFirstPointsOnly) {
+  // Polygon: the square's corners, cut after maxPoints of them.
+  CBezierPath square;
+  square.SetCurrent(0, 0);
+  square.LineTo(10, 0);
+  square.LineTo(10, 10);
+  square.LineTo(0, 10);
+  const TPolygon corners{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+  for (const size_t maxPoints : {size_t{0}, size_t{1}, size_t{3}, size_t{4}, size_t{9}}) {
+    TPolygon pts;
+    square.Flatten(pts, maxPoints);
+    const size_t kept = maxPoints < 4 ? maxPoints : 4;
+    EXPECT_EQ(pts, TPolygon(corners.begin(), corners.begin() + kept)) << maxPoints;
+  }
+
+  // A curve of ten million pixels in fill mode is 3 * 65536 steps, about 196 600 samples
+  // after the start point: bounded to 1000 it keeps the start point and the first 999.
+  CBezierPath far = RunCurve(1e7);
+  far.SetMode(1);
+  TPolygon all;
+  far.Flatten(all);
+  ASSERT_GT(all.size(), 196000u);
+  TPolygon cut;
+  far.Flatten(cut, 1000);
+  EXPECT_EQ(cut, TPolygon(all.begin(), all.begin() + 1000));
+
+  // Contours share one bound: 4 corners of the first square, then 2 of the second; a contour
+  // opened past the bound stays empty.
+  CBezierPath two;
+  two.MoveTo(0, 0);
+  two.LineTo(10, 0);
+  two.LineTo(10, 10);
+  two.LineTo(0, 10);
+  two.MoveTo(20, 0);
+  two.LineTo(30, 0);
+  two.LineTo(30, 10);
+  two.MoveTo(40, 0);
+  two.LineTo(50, 0);
+  TContours contours;
+  two.FlattenContours(contours, 6);
+  ASSERT_EQ(contours.size(), 4u);
+  EXPECT_TRUE(contours[0].empty());
+  EXPECT_EQ(contours[1], corners);
+  EXPECT_EQ(contours[2], (TPolygon{{20, 0}, {30, 0}}));
+  EXPECT_TRUE(contours[3].empty());
+}
+
 }  // namespace
 }  // namespace pavo
