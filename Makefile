@@ -36,7 +36,8 @@ bench: bootstrap
 	@scripts/run-bench $(RELEASE_BUILD)
 
 # Everything (engine, renderer, window, tests) under AddressSanitizer and UBSan, every test;
-# then the threaded disc tests under ThreadSanitizer (engine only: Qt reports races of its own).
+# then the imaging and brush tests (the threaded disc fill among them) under ThreadSanitizer,
+# engine only: Qt reports races of its own.
 sanitize: sanitize-address sanitize-thread
 
 sanitize-address: bootstrap
@@ -54,7 +55,7 @@ sanitize-thread: bootstrap
 		-DQUARNEL_BUILD_GUI=OFF >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_imaging test_brush
 	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-		ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '^DiscFill\.'
+		ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L 'imaging|brush'
 
 # The script fuzzer (clang, libFuzzer, ASan and UBSan) for FUZZ_SECONDS; findings land in
 # $(FUZZ_BUILD)/artifacts, the grown corpus in $(FUZZ_BUILD)/corpus.
