@@ -334,6 +334,16 @@ std::string OddLabels() {
          "function use_base() return newproxy() end\n";
 }
 
+// Ten labels of 128 MiB each, made fast by doubling.
+std::string HugeLabels() {
+  std::string s;
+  for (int k = 1; k <= 10; ++k) {
+    s += "function param" + std::to_string(k) +
+         "() local s = 'L' for i = 1, 27 do s = s .. s end return s, 0, 1, 0 end\n";
+  }
+  return s;
+}
+
 // Bodies of the error values, each raised from wherever it runs.
 constexpr const char* kErrorTable = "error({})";
 constexpr const char* kErrorNil = "error(nil)";
@@ -352,6 +362,9 @@ constexpr const char* kFaultErrorValue =
 constexpr const char* kFaultPrintLog =
     "fault: with --log the text of print is collected without a bound in quarnel-render itself "
     "(about 130 MB a second of flooding, kept until the end)";
+constexpr const char* kFaultHugeLabels =
+    "fault: labels are kept whole; ten of 128 MiB make the worker die of std::bad_alloc "
+    "(terminate, signal 6) and the status blames the script for breaking the interpreter";
 
 // --- the table ------------------------------------------------------------------------------
 
@@ -365,6 +378,11 @@ const TCase kCases[] = {
      nullptr, kWholeFile, "0.5", 0, kNone,
      "the script was stopped: it ran longer than the 0.5 s allowed for the repaint (in main, "
      "line "},
+    // The stop caught by pcall and xpcall; loops inside coroutines, with and without the hook.
+    {"stop_swallowed", "stop_swallowed.bs", nullptr, kChunkParamMain, "0.5", 0, kStopLua, kStopLua},
+    {"coroutine_loop", "coroutine_loop.bs", nullptr, kChunkParamMain, "0.5", 0, kStopLua, kStopLua},
+    {"coroutine_unhooked", "coroutine_unhooked.bs", nullptr, kChunkParamMain, "0.5", 0, kStopAny,
+     kStopAny},
     // Loops the count hook cannot reach.
     {"loop_in_hook", "loop_in_hook.bs", nullptr, kEverywhere, "0.5", 0, kStopStuck, kStopStuck},
     {"loop_in_finalizer", "loop_in_finalizer.bs", nullptr, kEverywhere, "0.5", 0, kStopStuck,
@@ -408,6 +426,7 @@ const TCase kCases[] = {
      "precompiled chunks are not accepted", kNone},
     // Numbers the host must survive, as arguments and as answers.
     {"nonfinite_args", "nonfinite_args.bs", nullptr, kChunkParamMainLast, "2", 0, kNone, kNone},
+    {"sort_random", "sort_random.bs", nullptr, kChunkParamMain, "2", 0, kNone, kNone},
     {"arg_counts", "arg_counts.bs", nullptr, kChunkParamMainLast, "2", 0, kNone, kNone},
     {"nonfinite_results_0", nullptr, NonFiniteResults0, kWholeFile, "2", 0, kNone, kNone, false,
      nullptr, 10},
@@ -415,6 +434,8 @@ const TCase kCases[] = {
      nullptr, 10},
     {"nonfinite_results_2", nullptr, NonFiniteResults2, kWholeFile, "2", 0, kNone, kNone, false,
      nullptr, 10},
+    {"huge_labels", nullptr, HugeLabels, kWholeFile, "10", 0, kNone, kNone, false, nullptr, 10,
+     kFaultHugeLabels},
     {"odd_labels", nullptr, OddLabels, kWholeFile, "2", 0, kNone, kNone, false, nullptr, 7},
     // Error values.
     {"error_table", kErrorTable, nullptr, kParamMainLast, "2", 0, kAny, kNone},
@@ -531,6 +552,11 @@ void ExpectClean(const TOutcome& o, double bound) {
   EXPECT_LE(o.seconds, bound);
   EXPECT_EQ(o.out.find(kMarker), std::string::npos) << "the script's print reached stdout";
   EXPECT_EQ(o.err.find(kMarker), std::string::npos) << "the script's print reached stderr";
+  // Nothing may crash, the worker included, nor trip the sanitizers.
+  for (const char* crash : {"broke the interpreter", "terminate called", "AddressSanitizer",
+                            "LeakSanitizer", "runtime error:"}) {
+    EXPECT_EQ(o.err.find(crash), std::string::npos) << o.err.substr(0, 2000);
+  }
 }
 
 class HostileTest : public ::testing::TestWithParam<TItem> {};
