@@ -147,6 +147,109 @@ enum class TCover { kSkip, kFull, kPartial };
 // reads the record it is given; with line.createTiles false it only looks tiles up, so
 // workers painting distinct rows of one layer, each with its own record, need no lock. With
 // createTiles true it may add tiles and must run alone on the layer.
+// The columns [from, to) of a row whose top-left corner lies inside the disc shrunk by 2
+// pixels (dx * dx + dy * dy < innerSq8, dx = dx0 + 8 (x - start)): one interval.
+inline void InnerColumns(int64_t innerSq8, int64_t dx0, int64_t dy, int32_t start, int32_t end,
+                         int32_t& from, int32_t& to) {
+  from = to = end;
+  const int64_t q2 = innerSq8 - dy * dy;
+  if (q2 <= 0 || q2 >= (int64_t{1} << 52)) return;
+  const int64_t q = FloorSqrt(q2 - 1);  // |dx| <= q
+  // i from ceil((-q - dx0) / 8) to floor((q - dx0) / 8); >> 3 floors negative values too.
+  const int64_t lo = -((q + dx0) >> 3);
+  const int64_t hi = (q - dx0) >> 3;
+  const int64_t first = std::max<int64_t>(lo, 0);
+  const int64_t last = std::min<int64_t>(hi, static_cast<int64_t>(end) - start - 1);
+  if (first > last) return;
+  from = start + static_cast<int32_t>(first);
+  to = start + static_cast<int32_t>(last) + 1;
+}
+
+// Full pixels in a run, as the per-pixel rule paints them: the larger of old and w in max
+// mode, Lerp8 otherwise; 32-bit pixels take the span fill rule at w.
+template <class TLayer, class TBpp>
+void PaintFullRun(const CFillLineInfo<TBpp>& line, typename TLayer::TPixel* p, int32_t n) {
+  if constexpr (kIs32<TLayer>) {
+    const uint32_t w = line.info.opacity;
+    for (int32_t i = 0; i < n; ++i) PaintDiscPixel32(p[i], line.paint, w);
+  } else if (line.maxMode) {
+    const uint8_t w = static_cast<uint8_t>(line.maxValue);
+    for (int32_t i = 0; i < n; ++i) p[i] = std::max(p[i], w);
+  } else {
+    const uint32_t w = line.info.opacity;
+    for (int32_t i = 0; i < n; ++i) Lerp8(p[i], line.paint, w);
+  }
+}
+
+// One pixel by the full rule: falloff, or the edge classification and sampling.
+template <class TLayer, class TBpp>
+inline void PaintDiscPixel(CFillLineInfo<TBpp>& line, typename TLayer::TPixel& pixel, int32_t x,
+                           int32_t y, int32_t dx, int32_t dy, bool falloff, int32_t tableSize) {
+  if constexpr (!kIs32<TLayer>) {
+    if (line.maxMode && pixel >= line.maxValue) return;
+  }
+  TCover cover;
+  int32_t w;
+  if (falloff) {
+    const int64_t ex = line.centreX8 - 8 * static_cast<int64_t>(x) - 4;
+    const int64_t ey = line.centreY8 - 8 * static_cast<int64_t>(y) - 4;
+    const int64_t d2 = ex * ex + ey * ey;
+    if (d2 >= line.radiusSq8) return;
+    // The index is proportional to the squared distance; both are shifted by 8 bits
+    // except for small discs. 64-bit products: large radii would overflow 32 bits.
+    int64_t i;
+    if (line.small) {
+      i = line.radiusSq8 == 0 ? 0 : line.tableScale * d2 / line.radiusSq8;
+    } else {
+      const int64_t div = line.radiusSq8 >> 8;
+      i = div == 0 ? 0 : line.tableScale * (d2 >> 8) / div;
+    }
+    if (i < 0 || i >= tableSize) return;
+    w = line.falloffTable[static_cast<size_t>(i)];
+    if (w == 0) return;
+    cover = line.small ? TCover::kPartial : TCover::kFull;
+  } else {
+    if (line.small) {
+      cover = TCover::kPartial;
+    } else if (dx * dx + dy * dy < line.innerSq8) {
+      cover = TCover::kFull;
+    } else {
+      const int32_t dx2 = dx + 8, dy2 = dy + 8;
+      const int32_t inside =
+          (dx * dx + dy * dy < line.radiusSq8) + (dx2 * dx2 + dy * dy < line.radiusSq8) +
+          (dx * dx + dy2 * dy2 < line.radiusSq8) + (dx2 * dx2 + dy2 * dy2 < line.radiusSq8);
+      if (inside == 0) return;
+      cover = inside == 4 ? TCover::kFull : TCover::kPartial;
+    }
+    if constexpr (kIs32<TLayer>) {
+      w = line.info.opacity;
+    } else {
+      w = line.maxMode ? line.maxValue : line.info.opacity;
+    }
+  }
+  if (cover == TCover::kPartial) {
+    int32_t coverage = SampleCoverage(line, x, y);
+    if (!line.info.antiAlias) {
+      if (coverage < 128) return;
+      coverage = 255;
+    }
+    w = w * coverage / 255;
+  }
+  if constexpr (kIs32<TLayer>) {
+    PaintDiscPixel32(pixel, line.paint, static_cast<uint32_t>(w));
+  } else if (line.maxMode) {
+    if (w > pixel) pixel = static_cast<uint8_t>(w);
+  } else {
+    Lerp8(pixel, line.paint, static_cast<uint32_t>(w));
+  }
+}
+
+// The row kernel of both paths. Thread constraints: it writes only the pixels of row y and
+// reads the record it is given; with line.createTiles false it only looks tiles up, so
+// workers painting distinct rows of one layer, each with its own record, need no lock. With
+// createTiles true it may add tiles and must run alone on the layer.
+// Tiles are looked up once per 128 columns; without falloff, the columns the inner-disc test
+// makes full are painted as one run, the others pixel by pixel.
 template <class TLayer, class TBpp>
 void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   using TPixel = typename TLayer::TPixel;
@@ -154,81 +257,36 @@ void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   const int32_t ty = y / 128, ly = y & 127;
   const bool falloff = !line.falloffTable.empty();
   const int32_t tableSize = static_cast<int32_t>(line.falloffTable.size());
-  TPixel* row = nullptr;
-  int32_t dx = line.rowX8;
   const int32_t dy = line.rowY8;
   // The fills hand in rectangles clipped to the layer; a row or columns outside it from any
   // other caller are left alone.
   if (y < 0 || y >= layer.height) return;
   const int32_t start = std::max(rect.x, 0);
   const int32_t end = std::min(rect.x + rect.width, layer.width);
-  dx += (start - rect.x) * 8;
-  for (int32_t x = start; x < end; ++x, dx += 8) {
-    if (x == start || (x & 127) == 0) {
-      if (x / 128 >= layer.tilesX || ty >= layer.tilesY) return;  // outside the tile grid
-      auto* tile = line.createTiles ? layer.CreateTile(x / 128, ty) : layer.TileAt(x / 128, ty);
-      // A tile that could not be had loses its pixels; the next block is tried again.
-      row = tile == nullptr ? nullptr : tile->pixels + static_cast<size_t>(ly) * 128;
+  const int32_t dxStart = line.rowX8 + (start - rect.x) * 8;
+  int32_t runFrom = end, runTo = end;
+  if (!falloff && !line.small) InnerColumns(line.innerSq8, dxStart, dy, start, end, runFrom, runTo);
+  for (int32_t x = start; x < end;) {
+    if (x / 128 >= layer.tilesX || ty >= layer.tilesY) return;  // outside the tile grid
+    auto* tile = line.createTiles ? layer.CreateTile(x / 128, ty) : layer.TileAt(x / 128, ty);
+    const int32_t blockEnd = std::min(end, (x | 127) + 1);
+    // A tile that could not be had loses its pixels; the next block is tried again.
+    if (tile == nullptr) {
+      x = blockEnd;
+      continue;
     }
-    if (row == nullptr) continue;
-    TPixel& pixel = row[x & 127];
-    if constexpr (!kIs32<TLayer>) {
-      if (line.maxMode && pixel >= line.maxValue) continue;
-    }
-    TCover cover;
-    int32_t w;
-    if (falloff) {
-      const int64_t ex = line.centreX8 - 8 * static_cast<int64_t>(x) - 4;
-      const int64_t ey = line.centreY8 - 8 * static_cast<int64_t>(y) - 4;
-      const int64_t d2 = ex * ex + ey * ey;
-      if (d2 >= line.radiusSq8) continue;
-      // The index is proportional to the squared distance; both are shifted by 8 bits
-      // except for small discs. 64-bit products: large radii would overflow 32 bits.
-      int64_t i;
-      if (line.small) {
-        i = line.radiusSq8 == 0 ? 0 : line.tableScale * d2 / line.radiusSq8;
-      } else {
-        const int64_t div = line.radiusSq8 >> 8;
-        i = div == 0 ? 0 : line.tableScale * (d2 >> 8) / div;
-      }
-      if (i < 0 || i >= tableSize) continue;
-      w = line.falloffTable[static_cast<size_t>(i)];
-      if (w == 0) continue;
-      cover = line.small ? TCover::kPartial : TCover::kFull;
-    } else {
-      if (line.small) {
-        cover = TCover::kPartial;
-      } else if (dx * dx + dy * dy < line.innerSq8) {
-        cover = TCover::kFull;
-      } else {
-        const int32_t dx2 = dx + 8, dy2 = dy + 8;
-        const int32_t inside =
-            (dx * dx + dy * dy < line.radiusSq8) + (dx2 * dx2 + dy * dy < line.radiusSq8) +
-            (dx * dx + dy2 * dy2 < line.radiusSq8) + (dx2 * dx2 + dy2 * dy2 < line.radiusSq8);
-        if (inside == 0) continue;
-        cover = inside == 4 ? TCover::kFull : TCover::kPartial;
-      }
-      if constexpr (kIs32<TLayer>) {
-        w = line.info.opacity;
-      } else {
-        w = line.maxMode ? line.maxValue : line.info.opacity;
-      }
-    }
-    if (cover == TCover::kPartial) {
-      int32_t coverage = SampleCoverage(line, x, y);
-      if (!line.info.antiAlias) {
-        if (coverage < 128) continue;
-        coverage = 255;
-      }
-      w = w * coverage / 255;
-    }
-    if constexpr (kIs32<TLayer>) {
-      PaintDiscPixel32(pixel, line.paint, static_cast<uint32_t>(w));
-    } else if (line.maxMode) {
-      if (w > pixel) pixel = static_cast<uint8_t>(w);
-    } else {
-      Lerp8(pixel, line.paint, static_cast<uint32_t>(w));
-    }
+    TPixel* row = tile->pixels + static_cast<size_t>(ly) * 128;
+    const int32_t base = x & ~127;  // row[i - base] is column i
+    const int32_t runA = std::clamp(runFrom, x, blockEnd);
+    const int32_t runB = std::clamp(runTo, runA, blockEnd);
+    for (int32_t i = x; i < runA; ++i)
+      PaintDiscPixel<TLayer>(line, row[i - base], i, y, dxStart + (i - start) * 8, dy, falloff,
+                             tableSize);
+    if (runB > runA) PaintFullRun<TLayer>(line, row + (runA - base), runB - runA);
+    for (int32_t i = runB; i < blockEnd; ++i)
+      PaintDiscPixel<TLayer>(line, row[i - base], i, y, dxStart + (i - start) * 8, dy, falloff,
+                             tableSize);
+    x = blockEnd;
   }
 }
 
