@@ -165,6 +165,29 @@ inline void InnerColumns(int64_t innerSq8, int64_t dx0, int64_t dy, int32_t star
   to = start + static_cast<int32_t>(last) + 1;
 }
 
+// The hull [from, to) of the columns with a corner inside the disc (radiusSq8), where the
+// corners of column x lie at dx, dx + 8 and dy, dy + 8: the columns outside it have no
+// corner inside and are skipped by the edge classification.
+inline void CornerColumns(int64_t radiusSq8, int64_t dx0, int64_t dy, int32_t start, int32_t end,
+                          int32_t& from, int32_t& to) {
+  from = to = end;
+  const int64_t e = std::min(dy * dy, (dy + 8) * (dy + 8));
+  const int64_t q2 = radiusSq8 - e;
+  if (q2 <= 0) return;
+  if (q2 >= (int64_t{1} << 52)) {
+    from = start;  // beyond the exact root: every column is a candidate
+    return;
+  }
+  const int64_t q = FloorSqrt(q2 - 1);  // a corner inside: dx or dx + 8 within [-q, q]
+  const int64_t lo = -((q + 8 + dx0) >> 3);
+  const int64_t hi = (q - dx0) >> 3;
+  const int64_t first = std::max<int64_t>(lo, 0);
+  const int64_t last = std::min<int64_t>(hi, static_cast<int64_t>(end) - start - 1);
+  if (first > last) return;
+  from = start + static_cast<int32_t>(first);
+  to = start + static_cast<int32_t>(last) + 1;
+}
+
 // Full pixels in a run, as the per-pixel rule paints them: the larger of old and w in max
 // mode, Lerp8 otherwise; 32-bit pixels take the span fill rule at w.
 template <class TLayer, class TBpp>
@@ -249,7 +272,8 @@ inline void PaintDiscPixel(CFillLineInfo<TBpp>& line, typename TLayer::TPixel& p
 // workers painting distinct rows of one layer, each with its own record, need no lock. With
 // createTiles true it may add tiles and must run alone on the layer.
 // Tiles are looked up once per 128 columns; without falloff, the columns the inner-disc test
-// makes full are painted as one run, the others pixel by pixel.
+// makes full are painted as one run, those with a corner inside pixel by pixel, and the
+// rest skipped.
 template <class TLayer, class TBpp>
 void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   using TPixel = typename TLayer::TPixel;
@@ -265,10 +289,15 @@ void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   const int32_t end = std::min(rect.x + rect.width, layer.width);
   const int32_t dxStart = line.rowX8 + (start - rect.x) * 8;
   int32_t runFrom = end, runTo = end;
-  if (!falloff && !line.small) InnerColumns(line.innerSq8, dxStart, dy, start, end, runFrom, runTo);
+  int32_t edgeFrom = start, edgeTo = end;  // the columns the per-pixel rule may paint
+  if (!falloff && !line.small) {
+    InnerColumns(line.innerSq8, dxStart, dy, start, end, runFrom, runTo);
+    CornerColumns(line.radiusSq8, dxStart, dy, start, end, edgeFrom, edgeTo);
+  }
   for (int32_t x = start; x < end;) {
     if (x / 128 >= layer.tilesX || ty >= layer.tilesY) return;  // outside the tile grid
-    auto* tile = line.createTiles ? layer.CreateTile(x / 128, ty) : layer.TileAt(x / 128, ty);
+    auto* tile = layer.TileAt(x / 128, ty);
+    if (tile == nullptr && line.createTiles) tile = layer.CreateTile(x / 128, ty);
     const int32_t blockEnd = std::min(end, (x | 127) + 1);
     // A tile that could not be had loses its pixels; the next block is tried again.
     if (tile == nullptr) {
@@ -279,13 +308,17 @@ void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
     const int32_t base = x & ~127;  // row[i - base] is column i
     const int32_t runA = std::clamp(runFrom, x, blockEnd);
     const int32_t runB = std::clamp(runTo, runA, blockEnd);
-    for (int32_t i = x; i < runA; ++i)
-      PaintDiscPixel<TLayer>(line, row[i - base], i, y, dxStart + (i - start) * 8, dy, falloff,
-                             tableSize);
+    // In max mode a pixel already at the disc's value is left as it is, before any test.
+    const bool maxSkip = !kIs32<TLayer> && line.maxMode;
+    for (int32_t i = std::max(x, edgeFrom), e = std::min(runA, edgeTo); i < e; ++i)
+      if (!(maxSkip && static_cast<int32_t>(row[i - base]) >= line.maxValue))
+        PaintDiscPixel<TLayer>(line, row[i - base], i, y, dxStart + (i - start) * 8, dy, falloff,
+                               tableSize);
     if (runB > runA) PaintFullRun<TLayer>(line, row + (runA - base), runB - runA);
-    for (int32_t i = runB; i < blockEnd; ++i)
-      PaintDiscPixel<TLayer>(line, row[i - base], i, y, dxStart + (i - start) * 8, dy, falloff,
-                             tableSize);
+    for (int32_t i = std::max(runB, edgeFrom), e = std::min(blockEnd, edgeTo); i < e; ++i)
+      if (!(maxSkip && static_cast<int32_t>(row[i - base]) >= line.maxValue))
+        PaintDiscPixel<TLayer>(line, row[i - base], i, y, dxStart + (i - start) * 8, dy, falloff,
+                               tableSize);
     x = blockEnd;
   }
 }
