@@ -1,17 +1,19 @@
-// The worker process of a discovery or a repaint.
+// The worker process of discoveries and repaints.
 //
-// The worker is a fork of the caller: it has the settings, the image and the generator state
-// as they are, runs the job and writes records to a pipe, each a type byte, a 32-bit length
-// and the bytes: 'P' and 'E' for the text of a print call and of an error, which the caller
-// hands to its own script sinks as they arrive, and 'R' for the result. The caller reads
-// while the worker runs (a result is larger than a pipe holds) until the pipe closes or the
-// budget runs out, and then reaps the worker, killing it first if it is still there.
+// The worker is forked at the first job and kept: each job is a request record sent over a
+// socket pair (the settings, the generator state and the stroke counter, the job's limits
+// and the preview's size and seed), and the worker answers with records, each a type byte, a
+// 32-bit length and the bytes: 'P' and 'E' for the text of a print call and of an error,
+// which the caller hands to its own script sinks as they arrive, and 'R' for the result.
+// The caller reads until the result has come or the budget has run out; a worker that
+// overruns is killed, one that dies is reaped, and the next job starts a new one.
 #include "app/PreviewWorker.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -151,6 +153,32 @@ void GetAnswers(CByteReader& in, pavo::CBrushInfo& info) {
   info.minWidthRatio = in.Double();
 }
 
+// Every setting a job reads.
+void PutInfo(std::string& out, const pavo::CBrushInfo& info) {
+  PutI32(out, info.type);
+  PutText(out, info.name);
+  PutDouble(out, info.opacity);
+  out.push_back(info.pressureSize ? 1 : 0);
+  out.push_back(info.pressureOpacity ? 1 : 0);
+  PutDouble(out, info.pressureGamma);
+  PutText(out, info.scriptPath);
+  PutAnswers(out, info);
+}
+
+void GetInfo(CByteReader& in, pavo::CBrushInfo& info) {
+  info.type = in.I32();
+  info.name = in.Text();
+  info.opacity = in.Double();
+  const char* flags = in.Bytes(2);
+  if (flags != nullptr) {
+    info.pressureSize = flags[0] != 0;
+    info.pressureOpacity = flags[1] != 0;
+  }
+  info.pressureGamma = in.Double();
+  info.scriptPath = in.Text();
+  GetAnswers(in, info);
+}
+
 // The process-wide values a job changes and the caller must see afterwards.
 void PutShared(std::string& out) {
   PutU32(out, pavo::RandomState());
@@ -165,9 +193,59 @@ void GetShared(CByteReader& in) {
   pavo::strokeCounter = strokes;
 }
 
-// --- the worker's side ------------------------------------------------------------------
+// --- the jobs -------------------------------------------------------------------------------
 
-int resultPipe = -1;  // the worker's write end
+using TWork = void (*)(void* context, std::string& result);
+
+constexpr char kDiscoveryJob[] = "parameter discovery";
+constexpr char kRepaintJob[] = "the repaint";
+
+struct TDiscovery {
+  pavo::CBrushInfo* info;
+  std::string status;
+};
+
+void Discover(void* context, std::string& result) {
+  TDiscovery& d = *static_cast<TDiscovery*>(context);
+  d.status = pavo::DiscoverScript(*d.info);
+  PutText(result, d.status);
+  result.push_back(pavo::ScriptJobStopped() ? 1 : 0);
+  PutAnswers(result, *d.info);
+}
+
+struct TRepaint {
+  pavo::CBrushInfo* info;
+  pavo::CImage32* image;
+  int32_t seed;
+  std::string* debugText;
+  bool send;  // in a worker: the pixels and the log go into the result
+};
+
+void Repaint(void* context, std::string& result) {
+  TRepaint& r = *static_cast<TRepaint*>(context);
+  if (!r.send) {
+    pavo::DrawTestStroke(*r.info, *r.image, r.seed, r.debugText);
+    return;
+  }
+  std::string debug;
+  pavo::DrawTestStroke(*r.info, *r.image, r.seed, r.debugText != nullptr ? &debug : nullptr);
+  PutText(result, pavo::ScriptJobStopped() ? pavo::ScriptStopMessage() : std::string());
+  PutText(result, debug);
+  const pavo::CImage32& image = *r.image;
+  PutI32(result, image.width);
+  PutI32(result, image.height);
+  const bool have = image.pixels != nullptr;
+  result.push_back(have ? 1 : 0);
+  if (!have) return;
+  for (int32_t y = 0; y < image.height; ++y) {
+    result.append(reinterpret_cast<const char*>(image.PixelAddress(0, y)),
+                  static_cast<size_t>(image.width) * 4);
+  }
+}
+
+// --- the worker's side ----------------------------------------------------------------------
+
+int workerSocket = -1;  // the worker's end of the socket pair
 
 // Writes all of n bytes; false when the caller has gone.
 bool WriteAll(int fd, const char* data, size_t n) {
@@ -185,7 +263,7 @@ bool WriteRecord(char type, const char* data, size_t n) {
   if (n > UINT32_MAX) n = UINT32_MAX;
   char head[5] = {type};
   for (int i = 0; i < 4; ++i) head[1 + i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-  return WriteAll(resultPipe, head, sizeof head) && WriteAll(resultPipe, data, n);
+  return WriteAll(workerSocket, head, sizeof head) && WriteAll(workerSocket, data, n);
 }
 
 void ForwardPrint(void*, const char* text, size_t length) noexcept {
@@ -238,27 +316,80 @@ double HookSeconds(double seconds) {
   return seconds - margin;
 }
 
-using TWork = void (*)(void* context, std::string& result);
-
-[[noreturn]] void RunWorker(int fd, const char* job, const TJobLimits& limits, TWork work,
-                            void* context) {
-  resultPipe = fd;
-  ConfineWorker(limits);
-  const pavo::TScriptSinks& parentSinks = pavo::GetScriptSinks();
-  pavo::TScriptSinks sinks;
-  sinks.print = parentSinks.print != nullptr ? ForwardPrint : nullptr;
-  sinks.error = parentSinks.error != nullptr ? ForwardError : nullptr;
-  pavo::SetScriptSinks(sinks);
-  pavo::SetScriptMemoryLimit(limits.memoryBytes);
-  std::string result;
-  pavo::BeginScriptJob(HookSeconds(limits.seconds), job, limits.seconds);
-  work(context, result);
-  pavo::EndScriptJob();
-  PutShared(result);
-  _exit(WriteRecord(kResultRecord, result.data(), result.size()) ? 0 : 1);
+// Reads exactly n bytes; false at the end of the stream (the caller has gone) or on error.
+bool ReadAll(int fd, char* data, size_t n) {
+  while (n > 0) {
+    const ssize_t got = read(fd, data, n);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    data += got;
+    n -= static_cast<size_t>(got);
+  }
+  return true;
 }
 
-// --- the caller's side ------------------------------------------------------------------
+constexpr char kDiscoveryRequest = 'D';
+constexpr char kRepaintRequest = 'R';
+
+// Runs one request: the caller's settings and shared values taken over, the job run under
+// its limits as in process, the result written back.
+bool Serve(const std::string& request) {
+  CByteReader in(request);
+  const char* kind = in.Bytes(1);
+  TJobLimits limits;
+  limits.seconds = in.Double();
+  limits.memoryBytes = static_cast<int64_t>(in.Double());
+  const char* forward = in.Bytes(2);
+  GetShared(in);
+  pavo::CBrushInfo info;
+  GetInfo(in, info);
+  const int32_t w = in.I32();
+  const int32_t h = in.I32();
+  const int32_t seed = in.I32();
+  const char* wantDebug = in.Bytes(1);
+  if (!in.ok()) return false;
+
+  pavo::TScriptSinks sinks;
+  sinks.print = forward[0] != 0 ? ForwardPrint : nullptr;
+  sinks.error = forward[1] != 0 ? ForwardError : nullptr;
+  pavo::SetScriptSinks(sinks);
+  pavo::SetScriptMemoryLimit(limits.memoryBytes);
+
+  std::string result;
+  const char* job = *kind == kDiscoveryRequest ? kDiscoveryJob : kRepaintJob;
+  pavo::BeginScriptJob(HookSeconds(limits.seconds), job, limits.seconds);
+  if (*kind == kDiscoveryRequest) {
+    TDiscovery d{&info, std::string()};
+    Discover(&d, result);
+  } else {
+    // Kept from job to job: a repaint of the same size allocates nothing for its image.
+    static pavo::CImage32 image{pavo::CImage32::TNoSize{}};
+    if (image.width != w || image.height != h || image.pixels == nullptr) image.Resize(w, h);
+    std::string debug;
+    TRepaint r{&info, &image, seed, *wantDebug != 0 ? &debug : nullptr, true};
+    Repaint(&r, result);
+  }
+  pavo::EndScriptJob();
+  PutShared(result);
+  return WriteRecord(kResultRecord, result.data(), result.size());
+}
+
+[[noreturn]] void WorkerLoop(int fd, const TJobLimits& limits) {
+  workerSocket = fd;
+  ConfineWorker(limits);
+  std::string request;
+  for (;;) {
+    char head[4];
+    if (!ReadAll(fd, head, sizeof head)) _exit(0);
+    uint32_t n = 0;
+    for (int i = 0; i < 4; ++i)
+      n |= static_cast<uint32_t>(static_cast<uint8_t>(head[i])) << (8 * i);
+    request.resize(n);
+    if (!ReadAll(fd, request.data(), n) || !Serve(request)) _exit(1);
+  }
+}
+
+// --- the caller's side ----------------------------------------------------------------------
 
 struct TWorkerOutcome {
   bool haveResult = false;
@@ -302,134 +433,163 @@ std::string Describe(int status) {
   return text;
 }
 
-// Forks the worker and collects its outcome; false when no worker could be started.
-bool Isolate(const char* job, const TJobLimits& limits, TWork work, void* context,
-             TWorkerOutcome& outcome) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return false;
-  std::fflush(nullptr);  // nothing buffered is written twice
-  const pid_t pid = fork();
-  if (pid < 0) {
-    close(fds[0]);
+// The kept worker process of this program.
+class CWorker {
+ public:
+  ~CWorker() { Stop(); }
+
+  // Sends the request and collects the outcome; false when no worker could be had.
+  bool Run(const std::string& request, const char* job, const TJobLimits& limits,
+           TWorkerOutcome& outcome) {
+    // The address-space bound is set when the worker starts: other limits need a new one.
+    if (pid_ > 0 && memory_ != limits.memoryBytes) Stop();
+    if (pid_ < 0 && !Start(limits)) return false;
+    if (!Send(request)) {
+      // Gone since the last job (killed from outside): one new attempt.
+      Stop();
+      if (!Start(limits) || !Send(request)) return false;
+    }
+    Collect(job, limits, outcome);
+    return true;
+  }
+
+ private:
+  bool Start(const TJobLimits& limits) {
+    int fds[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
+    std::fflush(nullptr);  // nothing buffered is written twice
+    const pid_t pid = fork();
+    if (pid < 0) {
+      close(fds[0]);
+      close(fds[1]);
+      return false;
+    }
+    if (pid == 0) {
+      close(fds[0]);
+      WorkerLoop(fds[1], limits);
+    }
     close(fds[1]);
-    return false;
+    pid_ = pid;
+    socket_ = fds[0];
+    memory_ = limits.memoryBytes;
+    return true;
   }
-  if (pid == 0) {
-    close(fds[0]);
-    RunWorker(fds[1], job, limits, work, context);
-  }
-  close(fds[1]);
 
-  const bool timed = limits.seconds > 0.0;
-  const Clock::time_point deadline =
-      Clock::now() +
-      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limits.seconds));
-  std::string pending;
-  char buffer[65536];
-  bool overran = false;
-  for (;;) {
-    int wait = -1;
-    if (timed) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left.count() <= 0) {
-        overran = true;
+  // Kills the worker (unless it has died already), reaps it and returns its wait status.
+  int Stop() {
+    int status = 0;
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+      }
+    }
+    if (socket_ >= 0) close(socket_);
+    pid_ = -1;
+    socket_ = -1;
+    return status;
+  }
+
+  // The worker's end of life: reaped as it died.
+  int Reap() {
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    close(socket_);
+    socket_ = -1;
+    return status;
+  }
+
+  bool Send(const std::string& request) {
+    std::string record;
+    PutU32(record, static_cast<uint32_t>(request.size()));
+    record += request;
+    const char* data = record.data();
+    size_t n = record.size();
+    while (n > 0) {
+      // MSG_NOSIGNAL: a worker that has gone must not take the caller down with SIGPIPE.
+      const ssize_t done = send(socket_, data, n, MSG_NOSIGNAL);
+      if (done < 0 && errno == EINTR) continue;
+      if (done <= 0) return false;
+      data += done;
+      n -= static_cast<size_t>(done);
+    }
+    return true;
+  }
+
+  void Collect(const char* job, const TJobLimits& limits, TWorkerOutcome& outcome) {
+    const bool timed = limits.seconds > 0.0;
+    const Clock::time_point deadline =
+        Clock::now() +
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limits.seconds));
+    std::string pending;
+    bool overran = false;
+    bool ended = false;
+    while (!outcome.haveResult) {
+      int wait = -1;
+      if (timed) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+          overran = true;
+          break;
+        }
+        wait = static_cast<int>(left.count()) + 1;
+      }
+      pollfd p{socket_, POLLIN, 0};
+      const int ready = poll(&p, 1, wait);
+      if (ready < 0 && errno == EINTR) continue;
+      if (ready == 0) continue;  // the deadline is checked above
+      const ssize_t got = ready < 0 ? -1 : read(socket_, buffer_, sizeof buffer_);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        ended = true;  // the worker died
         break;
       }
-      wait = static_cast<int>(left.count()) + 1;
+      pending.append(buffer_, static_cast<size_t>(got));
+      TakeRecords(pending, outcome);
     }
-    pollfd p{fds[0], POLLIN, 0};
-    const int ready = poll(&p, 1, wait);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready == 0) continue;  // the deadline is checked above
-    if (ready < 0) break;
-    const ssize_t got = read(fds[0], buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;  // the worker has finished (or died)
-    pending.append(buffer, static_cast<size_t>(got));
-    TakeRecords(pending, outcome);
-  }
-  close(fds[0]);
-
-  int status = 0;
-  if (overran) {
-    kill(pid, SIGKILL);
-  } else {
-    // The worker exits right after its last write; should it linger, it is killed at the
-    // deadline all the same.
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-      if (timed && Clock::now() >= deadline) {
-        kill(pid, SIGKILL);
-        overran = !outcome.haveResult;
-        break;
-      }
-      usleep(200);
+    if (outcome.haveResult) return;
+    char text[320];
+    if (overran) {
+      Stop();
+      std::snprintf(text, sizeof text,
+                    "the script was stopped: it ran longer than the %g s allowed for %s, inside a "
+                    "call that cannot be interrupted (a library function, a hook or a finalizer)",
+                    limits.seconds, job);
+    } else {
+      const int status = ended ? Reap() : Stop();
+      std::snprintf(text, sizeof text, "the script broke the interpreter during %s (%s)", job,
+                    Describe(status).c_str());
     }
+    outcome.haveResult = false;
+    outcome.failure = text;
   }
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
 
-  if (outcome.haveResult) return true;
-  char text[320];
-  if (overran) {
-    std::snprintf(text, sizeof text,
-                  "the script was stopped: it ran longer than the %g s allowed for %s, inside a "
-                  "call that cannot be interrupted (a library function, a hook or a finalizer)",
-                  limits.seconds, job);
-  } else {
-    std::snprintf(text, sizeof text, "the script broke the interpreter during %s (%s)", job,
-                  Describe(status).c_str());
-  }
-  outcome.failure = text;
-  return true;
-}
-
-// --- the jobs -----------------------------------------------------------------------------
-
-constexpr char kDiscoveryJob[] = "parameter discovery";
-constexpr char kRepaintJob[] = "the repaint";
-
-struct TDiscovery {
-  pavo::CBrushInfo* info;
-  std::string status;
+  pid_t pid_ = -1;
+  int socket_ = -1;
+  int64_t memory_ = 0;
+  char buffer_[65536];
 };
 
-void Discover(void* context, std::string& result) {
-  TDiscovery& d = *static_cast<TDiscovery*>(context);
-  d.status = pavo::DiscoverScript(*d.info);
-  PutText(result, d.status);
-  result.push_back(pavo::ScriptJobStopped() ? 1 : 0);
-  PutAnswers(result, *d.info);
-}
+CWorker worker;
 
-struct TRepaint {
-  pavo::CBrushInfo* info;
-  pavo::CImage32* image;
-  int32_t seed;
-  std::string* debugText;
-  bool send;  // in a worker: the pixels and the log go into the result
-};
-
-void Repaint(void* context, std::string& result) {
-  TRepaint& r = *static_cast<TRepaint*>(context);
-  if (!r.send) {
-    pavo::DrawTestStroke(*r.info, *r.image, r.seed, r.debugText);
-    return;
-  }
-  std::string debug;
-  pavo::DrawTestStroke(*r.info, *r.image, r.seed, r.debugText != nullptr ? &debug : nullptr);
-  PutText(result, pavo::ScriptJobStopped() ? pavo::ScriptStopMessage() : std::string());
-  PutText(result, debug);
-  const pavo::CImage32& image = *r.image;
-  PutI32(result, image.width);
-  PutI32(result, image.height);
-  const bool have = image.pixels != nullptr;
-  result.push_back(have ? 1 : 0);
-  if (!have) return;
-  for (int32_t y = 0; y < image.height; ++y) {
-    result.append(reinterpret_cast<const char*>(image.PixelAddress(0, y)),
-                  static_cast<size_t>(image.width) * 4);
-  }
+std::string Request(char kind, const TJobLimits& limits, const pavo::CBrushInfo& info, int32_t w,
+                    int32_t h, int32_t seed, bool wantDebug) {
+  std::string out;
+  out.push_back(kind);
+  PutDouble(out, limits.seconds);
+  PutDouble(out, static_cast<double>(limits.memoryBytes));
+  const pavo::TScriptSinks& sinks = pavo::GetScriptSinks();
+  out.push_back(sinks.print != nullptr ? 1 : 0);
+  out.push_back(sinks.error != nullptr ? 1 : 0);
+  PutShared(out);
+  PutInfo(out, info);
+  PutI32(out, w);
+  PutI32(out, h);
+  PutI32(out, seed);
+  out.push_back(wantDebug ? 1 : 0);
+  return out;
 }
 
 // The job in this process, under the same limits (the count hook alone enforces the budget).
@@ -454,7 +614,8 @@ std::string DiscoverInWorker(pavo::CBrushInfo& info, const TJobLimits& limits, b
   TWorkerOutcome outcome;
   if (stopped != nullptr) *stopped = false;
   if (info.type != 11) return pavo::DiscoverScript(info);
-  if (!limits.isolate || !Isolate(kDiscoveryJob, limits, Discover, &d, outcome)) {
+  if (!limits.isolate || !worker.Run(Request(kDiscoveryRequest, limits, info, 0, 0, 0, false),
+                                     kDiscoveryJob, limits, outcome)) {
     const std::string message = InProcess(kDiscoveryJob, limits, Discover, &d, std::string());
     if (stopped != nullptr) *stopped = !message.empty();
     return d.status;
@@ -491,8 +652,11 @@ std::string RepaintInWorker(pavo::CBrushInfo& info, pavo::CImage32& image, int32
                             std::string* debugText, const TJobLimits& limits) {
   TRepaint r{&info, &image, seed, debugText, true};
   TWorkerOutcome outcome;
-  // The plain brush runs no script.
-  if (info.type != 11 || !limits.isolate || !Isolate(kRepaintJob, limits, Repaint, &r, outcome)) {
+  // The plain brush runs no script, and a preview without pixels is not painted at all.
+  if (info.type != 11 || image.pixels == nullptr || !limits.isolate ||
+      !worker.Run(Request(kRepaintRequest, limits, info, image.width, image.height, seed,
+                          debugText != nullptr),
+                  kRepaintJob, limits, outcome)) {
     r.send = false;
     return InProcess(kRepaintJob, limits, Repaint, &r, std::string());
   }

@@ -1,0 +1,69 @@
+// The cost of running discovery and repaints in a worker process: the same work as
+// E1_Repaint and E2_Discover, each job forked, sent back through the pipe and reaped. The
+// difference to those workloads is what the isolation adds.
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "app/PreviewWorker.h"
+#include "bench/BenchCommon.h"
+#include "cli/Sliders.h"
+
+namespace {
+
+using namespace pavo;
+
+std::vector<std::string> IsolatedScripts() {
+  std::vector<std::string> paths;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(quarnel::bench::SourcePath("examples"))) {
+    if (entry.path().extension() == ".bs") paths.push_back(entry.path().string());
+  }
+  std::sort(paths.begin(), paths.end());
+  paths.push_back(quarnel::bench::W3ChunkPath());
+  return paths;
+}
+
+void RepaintInWorker(benchmark::State& state, const std::string& path) {
+  CBrushInfo info;
+  quarnel::TSliderPanel panel;
+  quarnel::DiscoverIntoPanel(info, path, panel);
+  quarnel::ApplyPanel(panel, true, info);
+  CImage32 preview(492, 296);
+  const quarnel::TJobLimits limits;
+  for (auto _ : state) {
+    std::string stopped = quarnel::RepaintInWorker(info, preview, 0, nullptr, limits);
+    if (!stopped.empty()) quarnel::bench::Fail(stopped.c_str());
+  }
+  state.counters["ms_per_op"] = quarnel::bench::PerItem(1, 1e3);
+}
+
+void DiscoverInWorker(benchmark::State& state, const std::string& path) {
+  CBrushInfo info;
+  info.SetType(11);
+  info.scriptPath = path;
+  const quarnel::TJobLimits limits;
+  for (auto _ : state) {
+    std::string status = quarnel::DiscoverInWorker(info, limits);
+    benchmark::DoNotOptimize(status);
+  }
+  state.counters["ms_per_op"] = quarnel::bench::PerItem(1, 1e3);
+}
+
+const bool kRegistered = [] {
+  for (const std::string& path : IsolatedScripts()) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    benchmark::RegisterBenchmark(("E1_RepaintInWorker/script:" + name).c_str(), RepaintInWorker,
+                                 path)
+        ->Unit(benchmark::kMillisecond);
+  }
+  for (const std::string& path : IsolatedScripts()) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    benchmark::RegisterBenchmark(("E2_DiscoverInWorker/script:" + name).c_str(), DiscoverInWorker,
+                                 path)
+        ->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}();
+
+}  // namespace
