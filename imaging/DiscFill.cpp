@@ -6,8 +6,14 @@
 // pixel of a disc of radius 3 or less, are sampled on a grid of grid x grid points.
 #include "imaging/DiscFill.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <thread>
 
 #ifdef __SSE2__
@@ -360,7 +366,7 @@ bool FillRowsOnCaller(TLayer& layer, double cx, double cy, double r, const TDisc
 
 // One worker's band of rows. Runs concurrently with the other bands: it writes only its own
 // rows, every tile it can meet exists already (so the tile table is only read), and it
-// allocates nothing but its own record's falloff table, built before it starts.
+// allocates nothing.
 void PaintBand(CImageTile8* layer, CFillLineInfo<TBpp8>* line, int32_t y0, int32_t y1) {
   for (int32_t y = y0; y < y1; ++y) {
     line->rowX8 = line->rect.x * 8 - line->centreX8;
@@ -368,6 +374,110 @@ void PaintBand(CImageTile8* layer, CFillLineInfo<TBpp8>* line, int32_t y0, int32
     FillDiscRow(*layer, *line, y);
   }
 }
+
+// The bands of one threaded disc.
+struct TBands {
+  CImageTile8* layer = nullptr;
+  CFillLineInfo<TBpp8>* lines = nullptr;
+  int32_t top = 0, bottom = 0, band = 0;
+};
+
+void PaintBandOf(const TBands& bands, int32_t i) {
+  const int32_t y0 = bands.top + i * bands.band;
+  const int32_t y1 = std::min(bands.top + (i + 1) * bands.band, bands.bottom);
+  PaintBand(bands.layer, &bands.lines[i], y0, y1);
+}
+
+// Threads kept for the threaded path: starting threads for every dab cost more than a large
+// disc takes to paint. The caller paints bands too and returns when every band is done;
+// which thread paints which band does not change any pixel. One process-wide set, made at
+// the first threaded disc; a process forked from one that had made it makes its own (the
+// parent's threads do not exist there), and sets are never destroyed, so no exit path waits
+// for a worker.
+class CBandWorkers {
+ public:
+  // Null when no thread could be started (the caller then paints every band).
+  static CBandWorkers* Get() {
+    static std::mutex guard;
+    static CBandWorkers* workers = nullptr;
+    static pid_t owner = 0;
+    std::lock_guard<std::mutex> lock(guard);
+    const pid_t self = getpid();
+    if (workers == nullptr || owner != self) {
+      workers = Start();
+      owner = self;
+    }
+    return workers;
+  }
+
+  // False (nothing painted) when another caller is using the workers.
+  bool Run(const TBands& bands, int32_t count) {
+    std::unique_lock<std::mutex> use(use_, std::try_to_lock);
+    if (!use.owns_lock()) return false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      bands_ = &bands;
+      next_ = 0;
+      count_ = count;
+      pending_ = count;
+      ++generation_;
+    }
+    wake_.notify_all();
+    std::unique_lock<std::mutex> lock(mutex_);
+    PaintClaimed(lock);
+    finished_.wait(lock, [this] { return pending_ == 0; });
+    bands_ = nullptr;
+    return true;
+  }
+
+ private:
+  static CBandWorkers* Start() {
+    const int32_t n =
+        std::clamp(static_cast<int32_t>(std::thread::hardware_concurrency()) - 1, 0, 7);
+    if (n == 0) return nullptr;
+    std::unique_ptr<CBandWorkers> workers(new (std::nothrow) CBandWorkers());
+    if (workers == nullptr) return nullptr;
+    for (int32_t i = 0; i < n; ++i) {
+      try {
+        workers->threads_.emplace_back(&CBandWorkers::Loop, workers.get());
+      } catch (...) {
+        break;
+      }
+    }
+    if (workers->threads_.empty()) return nullptr;
+    return workers.release();  // kept for the life of the process
+  }
+
+  // Paints bands until none is left to claim; called with the lock held.
+  void PaintClaimed(std::unique_lock<std::mutex>& lock) {
+    while (bands_ != nullptr && next_ < count_) {
+      const int32_t i = next_++;
+      const TBands* bands = bands_;
+      lock.unlock();
+      PaintBandOf(*bands, i);
+      lock.lock();
+      if (--pending_ == 0) finished_.notify_all();
+    }
+  }
+
+  void Loop() {
+    uint64_t seen = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return generation_ != seen; });
+      seen = generation_;
+      PaintClaimed(lock);
+    }
+  }
+
+  std::mutex use_;  // one threaded disc at a time
+  std::mutex mutex_;
+  std::condition_variable wake_, finished_;
+  std::vector<std::thread> threads_;
+  const TBands* bands_ = nullptr;
+  int32_t next_ = 0, count_ = 0, pending_ = 0;
+  uint64_t generation_ = 0;
+};
 
 }  // namespace
 
@@ -433,21 +543,22 @@ bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const 
   for (int32_t ty = rect.y / 128; ty <= (rect.y + rect.height - 1) / 128; ++ty)
     for (int32_t tx = rect.x / 128; tx <= (rect.x + rect.width - 1) / 128; ++tx)
       layer.CreateTile(tx, ty);
+  // One record per band (each worker writes its record's row position); the falloff table
+  // is built once and copied.
   CFillLineInfo<TBpp8> lines[8];
-  std::thread workers[8];
-  for (int32_t i = 0; i < t; ++i) {
-    InitLine(lines[i], cx, cy, r, info, rect);
-    lines[i].createTiles = false;
-    const int32_t y0 = rect.y + i * band;
-    const int32_t y1 = std::min(rect.y + (i + 1) * band, rect.y + rect.height);
-    try {
-      workers[i] = std::thread(PaintBand, &layer, &lines[i], y0, y1);
-    } catch (...) {
-      PaintBand(&layer, &lines[i], y0, y1);  // no thread to be had: paint the band here
-    }
+  InitLine(lines[0], cx, cy, r, info, rect);
+  lines[0].createTiles = false;
+  for (int32_t i = 1; i < t; ++i) lines[i] = lines[0];
+  TBands bands;
+  bands.layer = &layer;
+  bands.lines = lines;
+  bands.top = rect.y;
+  bands.bottom = rect.y + rect.height;
+  bands.band = band;
+  CBandWorkers* workers = t > 1 ? CBandWorkers::Get() : nullptr;
+  if (workers == nullptr || !workers->Run(bands, t)) {
+    for (int32_t i = 0; i < t; ++i) PaintBandOf(bands, i);  // no workers to be had
   }
-  for (int32_t i = 0; i < t; ++i)
-    if (workers[i].joinable()) workers[i].join();
   return true;
 }
 
