@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -33,9 +34,22 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kMarker = "HOSTILE-PRINT-MARKER";
 constexpr int kWidth = 160;
 constexpr int kHeight = 96;
-constexpr double kMargin = 1.5;       // seconds allowed beyond the budget
-constexpr double kWatchdog = 30.0;    // a run still going after this long has hung
-constexpr size_t kLogCap = 32 << 20;  // bytes of --log text that count as bounded
+// Sanitized builds run scripts several times slower: their budgets and margins are stretched
+// alike, so that what stops a script stays the same.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double kSlowdown = 3.0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr double kSlowdown = 3.0;
+#else
+constexpr double kSlowdown = 1.0;
+#endif
+#else
+constexpr double kSlowdown = 1.0;
+#endif
+constexpr double kMargin = 1.5 * kSlowdown;  // seconds allowed beyond the budget
+constexpr double kWatchdog = 30.0;           // a run still going after this long has hung
+constexpr size_t kLogCap = 32 << 20;         // bytes of --log text that count as bounded
 
 // --- running the renderer ----------------------------------------------------------------
 
@@ -237,7 +251,7 @@ struct TCase {
   // Makes the whole file instead (huge files, binary garbage, bytecode ...); body is then unused.
   std::string (*make)();
   std::vector<EPlace> places;
-  const char* budget;  // --time-limit, as the stop message shows it
+  const char* budget;  // --time-limit in seconds (before the sanitizers' stretch)
   int memoryMiB;       // --memory-limit; 0 leaves the default
   // Status when the body runs in the main chunk (for a whole file: the discovery's status).
   const char* inChunk;
@@ -289,7 +303,9 @@ std::string BomBeforeScript() {
 }
 std::string ZeroBytes() { return std::string(4096, '\0'); }
 std::string ZeroInScript() {
-  return std::string("function param1() return 'a', 0, 1, 0 end\n\0\n", 46);
+  std::string s = "function param1() return 'a', 0, 1, 0 end\n";
+  s += '\0';
+  return s + "while true do end\n";
 }
 std::string EmptyFile() { return std::string(); }
 
@@ -348,7 +364,7 @@ std::string HugeLabels() {
 constexpr const char* kErrorTable = "error({})";
 constexpr const char* kErrorNil = "error(nil)";
 constexpr const char* kErrorHuge =
-    "HOSTILE_E = HOSTILE_E or string.rep('E', 2 ^ 22)\nerror(HOSTILE_E, 0)";
+    "HOSTILE_E = HOSTILE_E or string.rep('E', 2 ^ 20)\nerror(HOSTILE_E, 0)";
 constexpr const char* kErrorNotUtf8 = "error('\\255\\254\\1\\27[31m \"quoted\" \\\\', 0)";
 constexpr const char* kErrorZeroByte = "error('before\\0after', 0)";
 constexpr const char* kErrorLoopingTostring =
@@ -376,7 +392,7 @@ const TCase kCases[] = {
     // A main chunk that clears the hooks does not keep the host's hook off in later calls.
     {"hooks_cleared_before_main", "debug.sethook()\nfunction main() while true do end end\n",
      nullptr, kWholeFile, "0.5", 0, kNone,
-     "the script was stopped: it ran longer than the 0.5 s allowed for the repaint (in main, "
+     "the script was stopped: it ran longer than the {s} s allowed for the repaint (in main, "
      "line "},
     // The stop caught by pcall and xpcall; loops inside coroutines, with and without the hook.
     {"stop_swallowed", "stop_swallowed.bs", nullptr, kChunkParamMain, "0.5", 0, kStopLua, kStopLua},
@@ -390,9 +406,9 @@ const TCase kCases[] = {
     {"backtracking", "backtracking.bs", nullptr, kEverywhere, "0.5", 0, kStopStuck, kStopStuck},
     {"string_rep", "string_rep.bs", nullptr, kChunkParamMainLast, "0.5", 0, kStopStuck, kStopStuck},
     // Memory exhaustion: the interpreter's own error, swallowed where errors are.
-    {"memory_tables", "memory_tables.bs", nullptr, kChunkParamMainLast, "2", 8, "not enough memory",
+    {"memory_tables", "memory_tables.bs", nullptr, kChunkParamMainLast, "2", 4, "not enough memory",
      kNone},
-    {"memory_strings", "memory_strings.bs", nullptr, kChunkParamMainLast, "2", 8,
+    {"memory_strings", "memory_strings.bs", nullptr, kChunkParamMainLast, "2", 4,
      "not enough memory", kNone},
     {"memory_debug", "memory_debug.bs", nullptr, kChunkParamMain, "0.5", 0, kStopLua, kStopLua,
      true},
@@ -510,10 +526,19 @@ const char* Expected(const TCase& c, const TPlace& p, bool render) {
   return p.place == EPlace::kChunk ? c.inChunk : c.inFunction;
 }
 
+double Budget(const TCase& c) { return std::stod(c.budget) * kSlowdown; }
+
+// The budget as the command line gives it and the stop message shows it.
+std::string BudgetText(const TCase& c) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", Budget(c));
+  return text;
+}
+
 std::string Expand(const char* e, const TCase& c, const TPlace& p) {
   std::string text = Replace(e, "{job}", p.repaint ? "the repaint" : "parameter discovery");
   text = Replace(text, "{in}", p.where);
-  return Replace(text, "{s}", c.budget);
+  return Replace(text, "{s}", BudgetText(c));
 }
 
 // statuses: the texts given (none when the script loaded and painted without a stop).
@@ -570,7 +595,7 @@ TEST_P(HostileTest, EndsInTimeWithCleanOutput) {
   WriteFile(dir.path() / "hostile.bs", ScriptText(c, p));
   ASSERT_EQ(mkfifo((dir.path() / "fifo").c_str(), 0600), 0);
   const std::string script = c.path != nullptr ? c.path : "hostile.bs";
-  std::vector<std::string> limits = {"--time-limit", c.budget};
+  std::vector<std::string> limits = {"--time-limit", BudgetText(c)};
   if (c.memoryMiB > 0) {
     limits.push_back("--memory-limit");
     limits.push_back(std::to_string(c.memoryMiB));
@@ -598,7 +623,7 @@ TEST_P(HostileTest, EndsInTimeWithCleanOutput) {
   RecordProperty("render_status",
                  renderStatuses.empty() ? "OK" : renderStatuses.front().substr(0, 300));
 
-  const double budget = std::stod(c.budget);
+  const double budget = Budget(c);
   const char* renderStatus = Expected(c, p, true);
   {
     SCOPED_TRACE("--discover");
