@@ -53,6 +53,12 @@ void CScriptLog::AddError(std::string_view message) {
 }
 
 void CScriptLog::AddPrint(std::string_view text) {
+  // A script printing in a loop must not take the renderer's memory: the first kMaxPrinted
+  // bytes are kept, the rest counted.
+  if (text.size() > kMaxPrinted - printed_.size()) {
+    dropped_ += text.size();
+    return;
+  }
   try {
     printed_.append(text);
   } catch (const std::bad_alloc&) {
@@ -62,6 +68,10 @@ void CScriptLog::AddPrint(std::string_view text) {
 
 std::string CScriptLog::Report(std::string_view debugText) const {
   std::string out = DecodeScriptText(printed_);
+  if (dropped_ > 0) {
+    out += "(" + std::to_string(dropped_) + " more bytes of print text dropped: the log keeps " +
+           std::to_string(kMaxPrinted >> 20) + " MiB)\n";
+  }
   while (!debugText.empty()) {
     const size_t end = debugText.find("\r\n");
     out += "bs_debug: " + DecodeScriptText(debugText.substr(0, end)) + "\n";

@@ -37,7 +37,9 @@ class CScriptLog {
   };
   std::vector<TError> errors_;
   std::unordered_map<std::string, size_t> index_;  // message -> position in errors_
+  static constexpr size_t kMaxPrinted = size_t{16} << 20;
   std::string printed_;
+  uint64_t dropped_ = 0;  // print bytes past kMaxPrinted
   bool attached_ = false;
   bool overflow_ = false;  // memory ran out while collecting: said once in the report
 };

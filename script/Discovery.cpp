@@ -35,7 +35,7 @@ void ReadParamResults(lua_State* L, void* context) {
   answer.maximum = RoundToInt(lua_tonumber(L, -2));
   answer.defaultValue = RoundToInt(lua_tonumber(L, -1));
   try {
-    if (text != nullptr) answer.label.assign(text, length);
+    if (text != nullptr) answer.label.assign(text, ScriptTextCut(text, length, kMaxScriptText));
   } catch (...) {
     answer.label.clear();
   }

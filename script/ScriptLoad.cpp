@@ -332,18 +332,31 @@ int SetUpState(lua_State* L) {
 
 }  // namespace
 
+size_t ScriptTextCut(const char* text, size_t length, size_t limit) {
+  if (length <= limit) return length;
+  size_t cut = limit;
+  // Back to the first byte of a sequence (continuation bytes are 10xxxxxx), at most three.
+  for (int i = 0; i < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++i) {
+    --cut;
+  }
+  return cut;
+}
+
 void ScriptErrorText(lua_State* L, std::string& out) {
   try {
     if (lua_type(L, -1) == LUA_TSTRING) {
       size_t length = 0;
       const char* text = lua_tolstring(L, -1, &length);  // a string: no conversion, no raise
-      out.assign(text, length);
+      out.assign(text, ScriptTextCut(text, length, kMaxScriptText));
     } else if (lua_type(L, -1) == LUA_TNUMBER) {
       char buffer[64];
       std::snprintf(buffer, sizeof buffer, LUA_NUMBER_FMT, lua_tonumber(L, -1));
       out = buffer;
     } else {
-      out.clear();
+      // Lua's own wording for a value without text; an empty message would read as success.
+      out = "(error object is a ";
+      out += lua_typename(L, lua_type(L, -1));
+      out += " value)";
     }
   } catch (...) {
     out.clear();

@@ -3,6 +3,7 @@
 // opened (no io, os or package), the 58 bs_ functions registered, the chunk compiled and run.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,9 +34,17 @@ void CloseScript(CMangaBrush& brush);
 // may raise an interpreter error, so it must run in protected mode (LoadScript does so).
 void RegisterScriptApi(lua_State* L);
 
+// Longest text the host keeps of a script's label or error message; longer ones are cut.
+constexpr size_t kMaxScriptText = size_t{64} << 10;
+
+// The length to keep of a text cut to at most `limit` bytes: never inside a UTF-8 sequence,
+// so a valid UTF-8 text stays valid.
+size_t ScriptTextCut(const char* text, size_t length, size_t limit);
+
 // The error value on top of the stack as bytes, read without letting the interpreter
-// allocate: a string as it is, a number in the interpreter's format (%.14g), anything else
-// as an empty text. The stack is left unchanged.
+// allocate: a string as it is (cut to kMaxScriptText), a number in the interpreter's format
+// (%.14g), any other value as "(error object is a table value)" and the like, so that an
+// error never reads as an empty message. The stack is left unchanged.
 void ScriptErrorText(lua_State* L, std::string& out);
 
 // Creates the interpreter states of LoadScript; tests install one that fails or limits

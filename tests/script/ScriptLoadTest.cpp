@@ -75,7 +75,8 @@ TEST(ScriptLoad, MessagesCarryTheChunkNameAndLine) {
        "[string \"function main(x, y, p) end...\"]:2: the chunk gave up", false},
       {WriteScript("one_line.bs", "error('alone')"), "[string \"error('alone')\"]:1: alone", false},
       {WriteScript("number_error.bs", "error(1.5, 0)"), "1.5", false},
-      {WriteScript("table_error.bs", "error({}, 0)"), "", false},
+      {WriteScript("table_error.bs", "error({}, 0)"), "(error object is a table value)", false},
+      {WriteScript("nil_error.bs", "error()"), "(error object is a nil value)", false},
   };
   for (const auto& c : cases) {
     TLoadedScript s(c.path);
