@@ -394,6 +394,16 @@ const TCase kCases[] = {
      nullptr, kWholeFile, "0.5", 0, kNone,
      "the script was stopped: it ran longer than the {s} s allowed for the repaint (in main, "
      "line "},
+    // A stop in discovery drops what the questions before it answered.
+    {"stop_drops_answers",
+     "function param1() return 'a', 0, 10, 5 end\nfunction param2() while true do end end\n"
+     "function param3() return 'c', 0, 10, 5 end\n",
+     nullptr, kWholeFile, "0.5", 0,
+     "the script was stopped: it ran longer than the {s} s allowed for parameter discovery (in "
+     "param2, line ",
+     "the script was stopped: it ran longer than the {s} s allowed for parameter discovery (in "
+     "param2, line ",
+     false, nullptr, 0},
     // The stop caught by pcall and xpcall; loops inside coroutines, with and without the hook.
     {"stop_swallowed", "stop_swallowed.bs", nullptr, kChunkParamMain, "0.5", 0, kStopLua, kStopLua},
     {"coroutine_loop", "coroutine_loop.bs", nullptr, kChunkParamMain, "0.5", 0, kStopLua, kStopLua},
@@ -676,6 +686,73 @@ TEST_P(HostileTest, EndsInTimeWithCleanOutput) {
 INSTANTIATE_TEST_SUITE_P(Scripts, HostileTest, ::testing::ValuesIn(Items()),
                          [](const ::testing::TestParamInfo<TItem>& info) {
                            return std::string(info.param.c->name) + "_" + info.param.p->name;
+                         });
+
+// --- what a stop leaves in the preview ---------------------------------------------------------
+
+// A script stopped in the repaint against one that paints the same and ends there: a stop by
+// the count hook keeps what was painted before it, a worker killed in a C call leaves the
+// crosses of a script that fails to load. No reference is blank: a stop that
+// lost the dabs, or crosses where dabs should stay, differs from it.
+// A dot per dab for 150 dabs, then `after`; `head` comes before main.
+std::string Dabs(const char* head, const char* after) {
+  return std::string(head) + "function main(x, y, p)\nN = (N or 0) + 1\nif N > 150 then " + after +
+         " end\nbs_ellipse(x, y, 8, 8, 0, 0, 0, 0, 255)\nend\n";
+}
+
+struct TPaintCase {
+  const char* name;
+  std::string hostile;
+  std::string reference;
+  const char* status;  // in the hostile render's status
+};
+
+const TPaintCase kPaintCases[] = {
+    {"loop_in_main", Dabs("", "while true do end"), Dabs("", "return"),
+     "allowed for the repaint (in main, line 3)"},
+    {"loop_in_main_coverage", Dabs("bs_setmode(1)\n", "while true do end"),
+     Dabs("bs_setmode(1)\n", "return"), "allowed for the repaint (in main, line 4)"},
+    {"loop_in_last", Dabs("function last() while true do end end\n", "return"), Dabs("", "return"),
+     "allowed for the repaint (in last, line 1)"},
+    {"c_call_in_main", Dabs("", "string.find(string.rep('a', 40), string.rep('a*', 40) .. 'b')"),
+     Dabs("error('fails to load')\n", "return"),
+     "allowed for the repaint, inside a call that cannot be interrupted"},
+};
+
+void PrintTo(const TPaintCase& c, std::ostream* os) { *os << c.name; }
+
+class HostilePaintTest : public ::testing::TestWithParam<TPaintCase> {};
+
+TEST_P(HostilePaintTest, StopLeavesWhatAFinishedScriptWould) {
+  const TPaintCase& c = GetParam();
+  CTempDir dir;
+  WriteFile(dir.path() / "hostile.bs", c.hostile);
+  WriteFile(dir.path() / "reference.bs", c.reference);
+  char budget[32];
+  std::snprintf(budget, sizeof budget, "%g", 0.5 * kSlowdown);
+  const auto args = [&](const std::string& script) {
+    return std::vector<std::string>{
+        "--time-limit",          budget, "--width",       std::to_string(kWidth), "--height",
+        std::to_string(kHeight), "-o",   script + ".png", script + ".bs"};
+  };
+  CRun hostileRun(args("hostile"), dir.path(), "hostile");
+  CRun referenceRun(args("reference"), dir.path(), "reference");
+  const TOutcome hostile = hostileRun.Wait();
+  const TOutcome reference = referenceRun.Wait();
+  ExpectClean(hostile, 0.5 * kSlowdown + kMargin);
+  EXPECT_EQ(reference.status, 0);
+  const std::vector<std::string> statuses = StatusLines(hostile.err);
+  ASSERT_FALSE(statuses.empty());
+  EXPECT_NE(statuses.front().find(c.status), std::string::npos) << statuses.front();
+  const render_test::TPng a = render_test::DecodePng(ReadFile(dir.path() / "hostile.png"));
+  const render_test::TPng b = render_test::DecodePng(ReadFile(dir.path() / "reference.png"));
+  ASSERT_TRUE(a.ok && b.ok);
+  EXPECT_TRUE(a.rgba == b.rgba) << "the stopped script's preview differs from the reference";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, HostilePaintTest, ::testing::ValuesIn(kPaintCases),
+                         [](const ::testing::TestParamInfo<TPaintCase>& info) {
+                           return std::string(info.param.name);
                          });
 
 }  // namespace
