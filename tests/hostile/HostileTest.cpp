@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -99,7 +100,11 @@ class CRun {
     if (stdinWriter_ >= 0) close(stdinWriter_);
   }
 
-  TOutcome Wait() {
+  // Kills the renderer alone, as a crash would, leaving its worker.
+  bool KillLeader() { return pid_ > 0 && kill(pid_, SIGKILL) == 0; }
+
+  // leftGrace: how long the rest of the group may outlive the renderer.
+  TOutcome Wait(double leftGrace = 0.1) {
     TOutcome o;
     if (pid_ <= 0) return o;
     int wstatus = 0;
@@ -117,7 +122,9 @@ class CRun {
     }
     if (!o.hung && WIFEXITED(wstatus)) o.status = WEXITSTATUS(wstatus);
     // The renderer reaps its workers before it exits: nothing of its group may be left.
-    for (int i = 0; i < 50 && kill(-pid_, 0) == 0; ++i) {
+    const Clock::time_point exited = Clock::now();
+    while (kill(-pid_, 0) == 0 &&
+           std::chrono::duration<double>(Clock::now() - exited).count() < leftGrace) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     if (kill(-pid_, 0) == 0) {
@@ -740,5 +747,28 @@ INSTANTIATE_TEST_SUITE_P(Stops, HostilePaintTest, ::testing::ValuesIn(kPaintCase
                          [](const ::testing::TestParamInfo<TPaintCase>& info) {
                            return std::string(info.param.name);
                          });
+
+// --- a renderer that dies --------------------------------------------------------------------
+
+// The renderer killed while its worker is stuck in a C call: the worker must not outlive the
+// budget (it would spin on for ever, reparented, with nobody left to kill it).
+TEST(HostileOrphanTest, WorkerEndsWhenTheRendererDies) {
+  if (std::getenv("QUARNEL_RUN_FAULTS") == nullptr) {
+    GTEST_SKIP() << "fault: a worker stuck in a C call outlives a killed renderer and spins for "
+                    "ever (no parent-death signal, no CPU limit); QUARNEL_RUN_FAULTS=1 runs it";
+  }
+  CTempDir dir;
+  WriteFile(dir.path() / "hostile.bs",
+            "string.find(string.rep('a', 40), string.rep('a*', 40) .. 'b')\n");
+  char budget[32];
+  std::snprintf(budget, sizeof budget, "%g", 0.5 * kSlowdown);
+  CRun run({"--time-limit", budget, "--discover", "hostile.bs"}, dir.path(), "orphan");
+  // Long enough for the worker to be running the pattern, well before the budget runs out.
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  ASSERT_TRUE(run.KillLeader());
+  const TOutcome o = run.Wait(0.5 * kSlowdown + kMargin);
+  EXPECT_FALSE(o.leftBehind) << "the worker was still running " << 0.5 * kSlowdown + kMargin
+                             << " s after its renderer died";
+}
 
 }  // namespace
