@@ -288,6 +288,20 @@ std::string HugeString() {
   return "S = '" + std::string(kHuge, 's') + "'\nfunction param1() return 'big', 0, 10, 5 end\n";
 }
 
+// Nesting deeper than the compiler allows, which it refuses rather than overflowing the C stack.
+std::string DeepNesting() {
+  return "x = " + std::string(100000, '(') + "1" + std::string(100000, ')') + "\n" +
+         "function param1() return 'a', 0, 1, 0 end\n";
+}
+
+// A hundred thousand elseif branches: the compiler patches its jump list once per branch over
+// every branch before it, a single C call that practically never ends.
+std::string LongElseif() {
+  std::string s = "if x then ";
+  for (int i = 0; i < 100000; ++i) s += "elseif x then ";
+  return s + "end\n";
+}
+
 std::string BinaryGarbage() {
   std::string s(size_t{1} << 20, '\0');
   uint32_t x = 12345;
@@ -426,6 +440,9 @@ const TCase kCases[] = {
     {"huge_comment", nullptr, HugeComment, kWholeFile, "2", 0, kAny, kAny},
     {"huge_statements", nullptr, HugeStatements, kWholeFile, "2", 0, kAny, kAny},
     {"huge_string", nullptr, HugeString, kWholeFile, "2", 0, kAny, kAny},
+    {"deep_nesting", nullptr, DeepNesting, kWholeFile, "2", 0, "chunk has too many syntax levels",
+     "chunk has too many syntax levels"},
+    {"long_elseif", nullptr, LongElseif, kWholeFile, "0.5", 0, kStopStuck, kStopStuck},
     {"binary_garbage", nullptr, BinaryGarbage, kWholeFile, "2", 0, kFailed, kFailed},
     {"lone_bom", nullptr, LoneBom, kWholeFile, "2", 0, kFailed, kFailed},
     {"bom_before_script", nullptr, BomBeforeScript, kWholeFile, "2", 0, kFailed, kFailed},
