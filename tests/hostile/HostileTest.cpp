@@ -414,6 +414,8 @@ const TCase kCases[] = {
     {"coroutine_loop", "coroutine_loop.bs", nullptr, kChunkParamMain, "0.5", 0, kStopLua, kStopLua},
     {"coroutine_unhooked", "coroutine_unhooked.bs", nullptr, kChunkParamMain, "0.5", 0, kStopAny,
      kStopAny},
+    // Finalizers that call into the host when it closes the interpreter.
+    {"finalizer_host", "finalizer_host.bs", nullptr, kEverywhere, "2", 0, kNone, kNone},
     // Loops the count hook cannot reach.
     {"loop_in_hook", "loop_in_hook.bs", nullptr, kEverywhere, "0.5", 0, kStopStuck, kStopStuck},
     {"loop_in_finalizer", "loop_in_finalizer.bs", nullptr, kEverywhere, "0.5", 0, kStopStuck,
@@ -460,6 +462,7 @@ const TCase kCases[] = {
      "precompiled chunks are not accepted", kNone},
     // Numbers the host must survive, as arguments and as answers.
     {"nonfinite_args", "nonfinite_args.bs", nullptr, kChunkParamMainLast, "2", 0, kNone, kNone},
+    {"random_args", "random_args.bs", nullptr, kChunkParamMain, "2", 0, kNone, kNone},
     {"sort_random", "sort_random.bs", nullptr, kChunkParamMain, "2", 0, kNone, kNone},
     {"arg_counts", "arg_counts.bs", nullptr, kChunkParamMainLast, "2", 0, kNone, kNone},
     {"nonfinite_results_0", nullptr, NonFiniteResults0, kWholeFile, "2", 0, kNone, kNone, false,
