@@ -35,44 +35,74 @@ struct TCrossing {
   bool down;
 };
 
+// An edge as the crossing test reads it: its lower and upper end (the end with the smaller
+// and the larger y), the slope and the direction. Horizontal edges cross no sample line
+// and are left out.
+struct TEdge {
+  double lowY, highY, lowX, slope;
+  bool down;
+};
+
 // Edges sorted by their upper end; the band of a 16-row block is kept by a sweep, so building
-// it costs the edges near the block, not every edge of the outline.
+// it costs the edges near the block, not every edge of the outline. The order among edges
+// with the same upper end is the outline's, as a stable sort leaves it. The arrays are kept
+// per thread and reused, so a fill allocates nothing once the largest outline has been seen.
 class CBandSweep {
  public:
-  explicit CBandSweep(const CPolySides& all) : all_(all) {
-    order_.reserve(all.sides.size());
-    for (size_t i = 0; i < all.sides.size(); ++i) order_.push_back(i);
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](size_t a, size_t b) { return Low(all.sides[a]) < Low(all.sides[b]); });
+  explicit CBandSweep(const CPolySides& all) : scratch_(Scratch()) {
+    scratch_.edges.clear();
+    scratch_.order.clear();
+    scratch_.band.clear();
+    for (const CPolySides::TPolySide& s : all.sides) {
+      if (s.from->y == s.to->y) continue;
+      const CVector2<double>* low = s.from->y < s.to->y ? s.from : s.to;
+      const CVector2<double>* high = s.from->y < s.to->y ? s.to : s.from;
+      scratch_.order.emplace_back(low->y, static_cast<uint32_t>(scratch_.order.size()));
+      scratch_.edges.push_back(TEdge{low->y, high->y, low->x, s.slope, s.down});
+    }
+    // By upper end, then by position in the outline.
+    std::sort(scratch_.order.begin(), scratch_.order.end());
   }
 
   // The edges whose vertical extent meets [top, top + 16]; tops only grow.
-  void Rebuild(double top, CPolySides& band) {
+  const std::vector<TEdge>& Rebuild(double top) {
     const double bottom = top + 16;
-    std::erase_if(band.sides, [&](const CPolySides::TPolySide& s) { return High(s) < top; });
-    while (next_ < order_.size() && Low(all_.sides[order_[next_]]) <= bottom) {
-      const CPolySides::TPolySide& s = all_.sides[order_[next_++]];
-      if (High(s) >= top) band.sides.push_back(s);
+    std::vector<TEdge>& band = scratch_.band;
+    std::erase_if(band, [&](const TEdge& e) { return e.highY < top; });
+    while (next_ < scratch_.order.size() && scratch_.order[next_].first <= bottom) {
+      const TEdge& e = scratch_.edges[scratch_.order[next_++].second];
+      if (e.highY >= top) band.push_back(e);
     }
+    return band;
   }
 
  private:
-  static double Low(const CPolySides::TPolySide& s) { return std::min(s.from->y, s.to->y); }
-  static double High(const CPolySides::TPolySide& s) { return std::max(s.from->y, s.to->y); }
+  struct TScratch {
+    std::vector<TEdge> edges;
+    std::vector<std::pair<double, uint32_t>> order;  // (upper end, edge)
+    std::vector<TEdge> band;
+  };
+  static TScratch& Scratch() {
+    thread_local TScratch scratch;
+    return scratch;
+  }
 
-  const CPolySides& all_;
-  std::vector<size_t> order_;
+  TScratch& scratch_;
   size_t next_ = 0;
 };
 
-// The crossings of one sample line with the band's edges, sorted by x; false on overflow.
-bool CollectCrossings(const CPolySides& band, double lineY, TCrossing* table, int& count) {
+// The crossings of one sample line (at lineY + 0.00123456789) with the band's edges, sorted
+// by x; false on overflow. The crossing of an edge is the one CPolySides::CrossingX gives.
+bool CollectCrossings(const std::vector<TEdge>& band, double lineY, TCrossing* table, int& count) {
   count = 0;
-  for (size_t i = 0; i < band.sides.size(); ++i) {
-    double x;
-    if (!band.CrossingX(i, lineY, x)) continue;
+  const double ys = lineY + kLineOffset;
+  for (const TEdge& e : band) {
+    if (ys < e.lowY || ys > e.highY) continue;
+    double x = e.slope * (ys - e.lowY) + e.lowX;
+    // A near-horizontal edge of far-away vertices can overflow; keep the crossing a number.
+    if (!std::isfinite(x)) x = x > 0 ? kMaxCoordinate : -kMaxCoordinate;
     if (count == kMaxCrossings - 1) return false;
-    table[count++] = TCrossing{x, band.sides[i].down};
+    table[count++] = TCrossing{x, e.down};
   }
   // Bubble sort, swapping only when the left x is strictly greater.
   for (int pass = count - 1; pass > 0; --pass) {
@@ -287,17 +317,17 @@ bool Scan(TLayer& layer, const CPolySides& edges, int32_t firstRow, int32_t last
   firstRow = std::max(firstRow, -1);
   lastRow = std::min(lastRow, layer.height);
   CBandSweep sweep(edges);
-  CPolySides band;
+  const std::vector<TEdge>* band = nullptr;
   TCrossing table[kMaxCrossings];
   thread_local CAaScratch scratch;
   if (antiAlias && !scratch.Reserve(std::max(layer.width, 1)))
     return false;  // no scratch to be had: nothing painted
   const int32_t width = layer.width;
   for (int32_t y = firstRow; y <= lastRow; ++y) {
-    if (y == firstRow || y % 16 == 0) sweep.Rebuild(y, band);
+    if (y == firstRow || y % 16 == 0) band = &sweep.Rebuild(y);
     if (!antiAlias) {
       int count;
-      if (!CollectCrossings(band, y, table, count)) return false;
+      if (!CollectCrossings(*band, y, table, count)) return false;
       if (count == 0 || (count & 1)) continue;
       ForEachSpan(table, count, evenOdd, [&](double left, double right) {
         if (!evenOdd) {
@@ -314,7 +344,7 @@ bool Scan(TLayer& layer, const CPolySides& edges, int32_t firstRow, int32_t last
     double spanLeft = kMaxColumn;  // the truncated left end of the leftmost span
     for (int j = 0; j < 4; ++j) {
       int count;
-      if (!CollectCrossings(band, y + (j + 0.5) * 0.25, table, count)) {
+      if (!CollectCrossings(*band, y + (j + 0.5) * 0.25, table, count)) {
         scratch.Clear();
         return false;
       }
@@ -381,7 +411,8 @@ bool FillPolygonT(TLayer& layer, const TPolygon& polygon, typename TLayer::TPixe
     hi = std::max(hi, p.y);
   }
   int32_t ymin = TruncToInt(lo), ymax = TruncToInt(hi);
-  CPolySides edges;
+  thread_local CPolySides edges;  // reused: no allocation once the largest outline was seen
+  edges.Clear();
   AddOutline(edges, *v, layer.height);
   if (ymin < 0) ymin = 0;
   if (ymin >= layer.height || ymax < 0) return false;
@@ -402,7 +433,8 @@ bool FillContoursT(TLayer& layer, const TContours& contours, typename TLayer::TP
   }
   int32_t ymin = 0, ymax = 0;
   if (!contours.empty() && safe[0] != nullptr) ymin = ymax = TruncToInt((*safe[0])[0].y);
-  CPolySides edges;
+  thread_local CPolySides edges;
+  edges.Clear();
   for (size_t c = 0; c < contours.size(); ++c) {
     if (safe[c] == nullptr) continue;
     for (const auto& p : *safe[c]) {
