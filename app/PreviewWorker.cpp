@@ -308,11 +308,12 @@ void ConfineWorker(const TJobLimits& limits) {
 #endif
 }
 
-// The count hook stops a script a little before the caller would kill the worker, so that
-// what it painted can still be sent.
+// The count hook stops a script before the caller would kill the worker, so that what it
+// painted can still be sent: half a second before (half the budget when that is shorter),
+// which a worker on a busy machine still needs to finish and answer.
 double HookSeconds(double seconds) {
   if (seconds <= 0.0) return 0.0;
-  const double margin = seconds / 4.0 < 0.25 ? seconds / 4.0 : 0.25;
+  const double margin = seconds / 2.0 < 0.5 ? seconds / 2.0 : 0.5;
   return seconds - margin;
 }
 
