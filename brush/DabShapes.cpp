@@ -11,6 +11,7 @@
 // script primitives paint only while a canvas layer is bound (never during discovery). A
 // rectangle that cannot be computed because a coordinate is NaN or infinite is not added,
 // and such a shape is not painted.
+#include <algorithm>
 #include <cmath>
 
 #include "brush/MangaBrush.h"
@@ -40,17 +41,29 @@ inline uint8_t OpacityByte(int32_t v) {
 }
 
 // B: the union of the 1 x 1 rectangles at the truncated vertices. False when a vertex is not
-// finite (those vertices stay out of B).
+// finite (those vertices stay out of B). The union of such rectangles is their bounding box,
+// added to B at once.
 bool AddVertexBounds(const TPolygon& polygon, NRECT& bounds) {
-  bool finite = true;
+  bool finite = true, any = false;
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
   for (const CVector2<double>& v : polygon) {
     int32_t vx = 0, vy = 0;
     if (TruncCoord(v.x, vx) && TruncCoord(v.y, vy)) {
-      bounds.UnionPoint(vx, vy);
+      if (!any) {
+        left = right = vx;
+        top = bottom = vy;
+        any = true;
+      } else {
+        left = std::min(left, vx);
+        right = std::max(right, vx);
+        top = std::min(top, vy);
+        bottom = std::max(bottom, vy);
+      }
     } else {
       finite = false;
     }
   }
+  if (any) bounds.Union(NRECT(left, top, right - left + 1, bottom - top + 1));
   return finite;
 }
 
