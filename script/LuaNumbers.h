@@ -14,14 +14,17 @@ namespace pavo {
 
 // Nearest int32 with halves to even; NaN gives 0 and values beyond the int32 range clamp to
 // its ends, so no conversion ever leaves the representable range. The rounding is computed
-// from floor, independent of the floating-point rounding mode.
+// from the floor, independent of the floating-point rounding mode.
 inline int32_t RoundToInt(double v) {
   if (std::isnan(v)) return 0;
   if (v >= 2147483647.0) return INT32_MAX;
   if (v <= -2147483648.0) return INT32_MIN;
-  double r = std::floor(v);
+  // The floor and its parity through int64, exact inside the int32 range; std::floor and
+  // std::fmod are library calls on every argument.
+  double r = static_cast<double>(static_cast<int64_t>(v));
+  if (r > v) r -= 1.0;
   const double rest = v - r;  // exact for |v| < 2^31
-  if (rest > 0.5 || (rest == 0.5 && std::fmod(r, 2.0) != 0.0)) r += 1.0;
+  if (rest > 0.5 || (rest == 0.5 && (static_cast<int64_t>(r) & 1) != 0)) r += 1.0;
   if (r > 2147483647.0) return INT32_MAX;
   return static_cast<int32_t>(r);
 }
