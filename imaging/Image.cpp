@@ -231,15 +231,23 @@ bool CImage32::FillCheckerRect(int32_t x, int32_t y, int32_t w, int32_t h, uint3
   const int32_t half = size / 2;
   const int32_t ox = PositiveMod(offsetX, size);
   const int32_t oy = PositiveMod(offsetY, size);
+  // A row depends only on its row flag: the first row of each flag is computed, later rows
+  // with the same flag are copies of it.
+  const uint32_t* made[2] = {nullptr, nullptr};
   for (int32_t row = r.y; row < r.y + r.height; ++row) {
     uint32_t* p = PixelAddress(r.x, row);
     if (p == nullptr) return false;
     const bool rowFlag = ((row - oy) & mask) < half;
+    if (const uint32_t* same = made[rowFlag]) {
+      std::memcpy(p, same, sizeof(uint32_t) * static_cast<size_t>(r.width));
+      continue;
+    }
     int32_t counter = r.x - ox;
     for (int32_t c = 0; c < r.width; ++c, ++counter) {
       const bool colFlag = (counter & mask) < half;
       p[c] = colFlag == rowFlag ? colour1 : colour2;
     }
+    made[rowFlag] = p;
   }
   return true;
 }
