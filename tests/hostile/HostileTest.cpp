@@ -474,6 +474,8 @@ const TCase kCases[] = {
     {"nonfinite_results_2", nullptr, NonFiniteResults2, kWholeFile, "2", 0, kNone, kNone, false,
      nullptr, 10},
     {"huge_labels", nullptr, HugeLabels, kWholeFile, "5", 0, kNone, kNone, false, nullptr, 10},
+    {"odd_callables", "odd_callables.bs", nullptr, kWholeFile, "2", 0, kNone, kNone, false, nullptr,
+     6},
     {"odd_labels", nullptr, OddLabels, kWholeFile, "2", 0, kNone, kNone, false, nullptr, 7},
     // Error values; one without text fails the load with a message all the same.
     {"error_table", kErrorTable, nullptr, kChunkParamMainLast, "2", 0,
