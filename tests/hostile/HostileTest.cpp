@@ -613,6 +613,7 @@ TEST_P(HostileTest, EndsInTimeWithCleanOutput) {
   CTempDir dir;
   WriteFile(dir.path() / "hostile.bs", ScriptText(c, p));
   ASSERT_EQ(mkfifo((dir.path() / "fifo").c_str(), 0600), 0);
+  WriteFile(dir.path() / "bytecode.luac", BytecodeFile());
   const std::string script = c.path != nullptr ? c.path : "hostile.bs";
   std::vector<std::string> limits = {"--time-limit", BudgetText(c)};
   if (c.memoryMiB > 0) {
