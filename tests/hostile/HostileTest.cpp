@@ -457,6 +457,10 @@ const TCase kCases[] = {
     {"script_is_pipe", nullptr, EmptyFile, kWholeFile, "0.5", 0, kAny, kAny, false, "fifo"},
     {"script_is_device", nullptr, EmptyFile, kWholeFile, "0.5", 0, kAny, kAny, false, "/dev/zero"},
     {"script_is_directory", nullptr, EmptyFile, kWholeFile, "0.5", 0, kAny, kAny, false, "."},
+    // The script loading itself again and again, through C (dofile) and through Lua calls.
+    {"self_dofile", "dofile('hostile.bs')\n", nullptr, kWholeFile, "2", 0, kFailed, kFailed},
+    {"self_loadfile", "local f = loadfile('hostile.bs')\nif f then f() end\n", nullptr, kWholeFile,
+     "2", 0, kFailed, kFailed},
     // Precompiled chunks: the script file itself, and what it hands to loadstring and load.
     {"bytecode_file", nullptr, BytecodeFile, kWholeFile, "2", 0,
      "precompiled chunks are not accepted", "precompiled chunks are not accepted"},
