@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -375,8 +376,12 @@ bool Serve(const std::string& request) {
   return WriteRecord(kResultRecord, result.data(), result.size());
 }
 
-[[noreturn]] void WorkerLoop(int fd, const TJobLimits& limits) {
+[[noreturn]] void WorkerLoop(int fd, const TJobLimits& limits, pid_t parent) {
   workerSocket = fd;
+  // A worker stuck in a long call must not outlive a caller that was killed: the kernel
+  // kills it with its parent (and a parent gone before the request was made is seen here).
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(0);
   ConfineWorker(limits);
   std::string request;
   for (;;) {
@@ -459,6 +464,7 @@ class CWorker {
     int fds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
     std::fflush(nullptr);  // nothing buffered is written twice
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
       close(fds[0]);
@@ -467,7 +473,7 @@ class CWorker {
     }
     if (pid == 0) {
       close(fds[0]);
-      WorkerLoop(fds[1], limits);
+      WorkerLoop(fds[1], limits, parent);
     }
     close(fds[1]);
     pid_ = pid;

@@ -111,10 +111,16 @@ int WriteImage(CStdoutGuard& out, const std::string& path, const pavo::CImage32&
   return kExitOk;
 }
 
+// The status as one line: the script's control characters (line breaks, terminal escapes,
+// zero bytes) are shown as '?', so that a message cannot forge lines or drive the terminal.
 void ReportStatus(const std::string& status) {
-  if (status != "OK") {
-    std::fputs(("status: " + quarnel::DecodeScriptText(status) + "\n").c_str(), stderr);
+  if (status == "OK") return;
+  std::string line = "status: " + quarnel::DecodeScriptText(status);
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
   }
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 }  // namespace
