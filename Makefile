@@ -62,18 +62,22 @@ sanitize-thread: bootstrap
 # The script fuzzer (clang, libFuzzer, ASan and UBSan) for FUZZ_SECONDS; findings land in
 # $(FUZZ_BUILD)/artifacts, the grown corpus in $(FUZZ_BUILD)/corpus. Inputs run in one child
 # process at a time; a hang (a single library call that runs for ever, which only the worker
-# process can stop) is kept as a timeout- artifact and the run goes on; a crash ends it.
+# process can stop) is kept as a timeout- artifact and the run goes on; a crash ends it and
+# fails the target. The artifacts are listed at the end.
 fuzz: bootstrap
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DQUARNEL_SANITIZE=address,undefined -DQUARNEL_BUILD_FUZZ=ON -DQUARNEL_BUILD_TESTS=OFF \
 		-DQUARNEL_BUILD_GUI=OFF >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target script_fuzz
 	@mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
-	@ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:print_stacktrace=1:allocator_may_return_null=1 \
+	@status=0; \
+	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:print_stacktrace=1:allocator_may_return_null=1 \
 		UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		$(FUZZ_BUILD)/tests/fuzz/script_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 \
 		-timeout=10 -rss_limit_mb=2048 -dict=tests/fuzz/lua.dict -fork=1 -ignore_timeouts=1 \
-		-artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_BUILD)/corpus tests/fuzz/corpus
+		-timeout_exitcode=0 -artifact_prefix=$(FUZZ_BUILD)/artifacts/ \
+		$(FUZZ_BUILD)/corpus tests/fuzz/corpus || status=$$?; \
+	echo "fuzz: artifacts in $(FUZZ_BUILD)/artifacts:"; ls $(FUZZ_BUILD)/artifacts; exit $$status
 
 clean:
 	rm -rf $(BUILD) $(RELEASE_BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
