@@ -357,7 +357,10 @@ bool Serve(const std::string& request) {
   pavo::SetScriptSinks(sinks);
   pavo::SetScriptMemoryLimit(limits.memoryBytes);
 
-  std::string result;
+  // Kept from job to job, as the pipe's other buffers: a repaint's pixels pass through
+  // memory that is already mapped.
+  static std::string result;
+  result.clear();
   const char* job = *kind == kDiscoveryRequest ? kDiscoveryJob : kRepaintJob;
   pavo::BeginScriptJob(HookSeconds(limits.seconds), job, limits.seconds);
   if (*kind == kDiscoveryRequest) {
@@ -402,6 +405,15 @@ struct TWorkerOutcome {
   std::string result;
   std::string failure;  // why there is no result
 };
+
+// The outcome of the running job, kept so that its result buffer stays allocated.
+TWorkerOutcome& FreshOutcome() {
+  static TWorkerOutcome outcome;
+  outcome.haveResult = false;
+  outcome.result.clear();
+  outcome.failure.clear();
+  return outcome;
+}
 
 // Hands on the complete records at the front of `pending` and removes them.
 void TakeRecords(std::string& pending, TWorkerOutcome& outcome) {
@@ -529,7 +541,7 @@ class CWorker {
     const Clock::time_point deadline =
         Clock::now() +
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limits.seconds));
-    std::string pending;
+    pending_.clear();
     bool overran = false;
     bool ended = false;
     while (!outcome.haveResult) {
@@ -553,8 +565,8 @@ class CWorker {
         ended = true;  // the worker died
         break;
       }
-      pending.append(buffer_, static_cast<size_t>(got));
-      TakeRecords(pending, outcome);
+      pending_.append(buffer_, static_cast<size_t>(got));
+      TakeRecords(pending_, outcome);
     }
     if (outcome.haveResult) return;
     char text[320];
@@ -576,6 +588,7 @@ class CWorker {
   pid_t pid_ = -1;
   int socket_ = -1;
   int64_t memory_ = 0;
+  std::string pending_;  // received bytes not yet taken as records
   char buffer_[65536];
 };
 
@@ -618,7 +631,7 @@ std::string InProcess(const char* job, const TJobLimits& limits, TWork work, voi
 
 std::string DiscoverInWorker(pavo::CBrushInfo& info, const TJobLimits& limits, bool* stopped) {
   TDiscovery d{&info, std::string()};
-  TWorkerOutcome outcome;
+  TWorkerOutcome& outcome = FreshOutcome();
   if (stopped != nullptr) *stopped = false;
   if (info.type != 11) return pavo::DiscoverScript(info);
   if (!limits.isolate || !worker.Run(Request(kDiscoveryRequest, limits, info, 0, 0, 0, false),
@@ -658,7 +671,7 @@ void RepaintAfterStop(pavo::CBrushInfo& info, pavo::CImage32& image, int32_t see
 std::string RepaintInWorker(pavo::CBrushInfo& info, pavo::CImage32& image, int32_t seed,
                             std::string* debugText, const TJobLimits& limits) {
   TRepaint r{&info, &image, seed, debugText, true};
-  TWorkerOutcome outcome;
+  TWorkerOutcome& outcome = FreshOutcome();
   // The plain brush runs no script, and a preview without pixels is not painted at all.
   if (info.type != 11 || image.pixels == nullptr || !limits.isolate ||
       !worker.Run(Request(kRepaintRequest, limits, info, image.width, image.height, seed,
