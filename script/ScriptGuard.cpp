@@ -168,7 +168,20 @@ const std::string& ScriptStopMessage() { return job.message; }
 bool ArmScriptHook(lua_State* L, const char* call) {
   if (job.stopped) return false;
   job.call = call != nullptr ? call : "";
-  if (L != nullptr && job.timed) lua_sethook(L, CountHook, LUA_MASKCOUNT, kHookCount);
+  if (!job.timed) return true;
+  // The clock is read here too: calls of fewer instructions than the hook's count, each
+  // spending its time in a library function, would otherwise never meet the hook.
+  if (Clock::now() >= job.deadline) {
+    job.stopped = true;
+    ComposeStopMessage(L, nullptr);
+    return false;
+  }
+  // The hook is set again only when the script changed it, so that its count carries on
+  // from call to call.
+  if (L != nullptr && (lua_gethook(L) != CountHook || lua_gethookmask(L) != LUA_MASKCOUNT ||
+                       lua_gethookcount(L) != kHookCount)) {
+    lua_sethook(L, CountHook, LUA_MASKCOUNT, kHookCount);
+  }
   return true;
 }
 

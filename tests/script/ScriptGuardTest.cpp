@@ -113,6 +113,25 @@ TEST(ScriptBudget, NoScriptOutlivesTheStop) {
   }
 }
 
+// Each call runs a handful of instructions and spends its time in one library call: the hook
+// never reaches its count within a call, so the host's own look at the clock must stop it.
+TEST(ScriptBudget, ShortCallsOfSlowLibraryFunctionsAreStoppedBetweenCalls) {
+  TLoadedScript s(WriteScript("guard_short.bs",
+                              "local s = string.rep('a', 1500)\n"
+                              "function main() string.find(s, '.-b') end"));
+  s.Load();
+  ASSERT_TRUE(s.brush.scriptLoaded);
+  TJobScope job(0.2, "the repaint");
+  const Clock::time_point start = Clock::now();
+  int calls = 0;
+  while (calls < 100000 && CallGlobal(s.brush, "main")) ++calls;
+  EXPECT_LT(SecondsSince(start), 1.0);
+  EXPECT_GT(calls, 0);
+  EXPECT_EQ(ScriptStopMessage(),
+            "the script was stopped: it ran longer than the 0.2 s allowed for the repaint (in "
+            "main)");
+}
+
 TEST(ScriptBudget, AJobWithoutBudgetAndAFinishedJobStopNothing) {
   TLoadedScript s(WriteScript("guard_count.bs",
                               "function main() local n = 0 for i = 1, 3e6 do n = n + i end "
