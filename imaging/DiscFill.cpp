@@ -534,7 +534,10 @@ bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const 
                       int threads) {
   NRECT rect;
   if (!DiscRect(layer, cx, cy, r, rect)) return false;
-  int32_t t = threads > 0 ? threads : static_cast<int32_t>(std::thread::hardware_concurrency());
+  // Eight bands unless told otherwise: the caller and the kept workers claim them one at a
+  // time, so that no thread waits long for a band another has not started; a band per
+  // thread left the caller waiting on a worker still waking up.
+  int32_t t = threads > 0 ? threads : 8;
   t = std::clamp(t, 1, 8);
   const int32_t h = t * ((rect.height + t - 1) / t);
   const int32_t band = h / t;
