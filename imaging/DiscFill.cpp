@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <memory>
@@ -420,12 +421,19 @@ class CBandWorkers {
       next_ = 0;
       count_ = count;
       pending_ = count;
-      ++generation_;
+      generation_.fetch_add(1, std::memory_order_release);
     }
     wake_.notify_all();
     std::unique_lock<std::mutex> lock(mutex_);
     PaintClaimed(lock);
-    finished_.wait(lock, [this] { return pending_ == 0; });
+    if (pending_.load(std::memory_order_acquire) != 0) {
+      // The last band is being painted by a worker: it ends within microseconds, sooner than
+      // a sleeping caller would be woken.
+      lock.unlock();
+      for (int i = 0; i < kSpins && pending_.load(std::memory_order_acquire) != 0; ++i) Pause();
+      lock.lock();
+      finished_.wait(lock, [this] { return pending_.load(std::memory_order_acquire) == 0; });
+    }
     bands_ = nullptr;
     return true;
   }
@@ -460,14 +468,29 @@ class CBandWorkers {
     }
   }
 
+  // Between the dabs of a stroke a worker waits a little before it sleeps: the next disc
+  // usually comes sooner than a sleeping thread would be woken for it.
   void Loop() {
     uint64_t seen = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [&] { return generation_ != seen; });
-      seen = generation_;
+      lock.unlock();
+      for (int i = 0; i < kSpins && generation_.load(std::memory_order_acquire) == seen; ++i) {
+        Pause();
+      }
+      lock.lock();
+      wake_.wait(lock, [&] { return generation_.load(std::memory_order_acquire) != seen; });
+      seen = generation_.load(std::memory_order_acquire);
       PaintClaimed(lock);
     }
+  }
+
+  // About 50 microseconds of waiting without sleeping.
+  static constexpr int kSpins = 20000;
+  static void Pause() {
+#if defined(__SSE2__)
+    _mm_pause();
+#endif
   }
 
   std::mutex use_;  // one threaded disc at a time
@@ -475,8 +498,9 @@ class CBandWorkers {
   std::condition_variable wake_, finished_;
   std::vector<std::thread> threads_;
   const TBands* bands_ = nullptr;
-  int32_t next_ = 0, count_ = 0, pending_ = 0;
-  uint64_t generation_ = 0;
+  int32_t next_ = 0, count_ = 0;
+  std::atomic<int32_t> pending_{0};      // written under mutex_, read by the spinning caller
+  std::atomic<uint64_t> generation_{0};  // written under mutex_, read by spinning workers
 };
 
 }  // namespace
@@ -534,10 +558,10 @@ bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const 
                       int threads) {
   NRECT rect;
   if (!DiscRect(layer, cx, cy, r, rect)) return false;
-  // Eight bands unless told otherwise: the caller and the kept workers claim them one at a
-  // time, so that no thread waits long for a band another has not started; a band per
-  // thread left the caller waiting on a worker still waking up.
-  int32_t t = threads > 0 ? threads : 8;
+  // Two bands per thread unless told otherwise: the caller and the kept workers claim them
+  // one at a time, so that no thread waits long for a band another has not started (a band
+  // per thread left the caller waiting on a worker still waking up).
+  int32_t t = threads > 0 ? threads : 2 * static_cast<int32_t>(std::thread::hardware_concurrency());
   t = std::clamp(t, 1, 8);
   const int32_t h = t * ((rect.height + t - 1) / t);
   const int32_t band = h / t;
