@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace quarnel::bench {
 
@@ -22,6 +23,9 @@ inline std::string SourcePath(const std::string& relative) {
 
 // Where the shared workload script lives: beside the workload description, or a copy in bench/.
 std::string W3ChunkPath();
+
+// The end-to-end scripts: every .bs of examples/ in name order, then the W3 script.
+std::vector<std::string> EndToEndScripts();
 
 [[noreturn]] inline void Fail(const char* what) {
   std::fprintf(stderr, "benchmark set-up failed: %s\n", what);

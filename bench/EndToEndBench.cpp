@@ -8,20 +8,23 @@
 #include "cli/Sliders.h"
 #include "script/Discovery.h"
 
-namespace {
+namespace quarnel::bench {
 
-using namespace pavo;
-
-std::vector<std::string> ScriptPaths() {
+std::vector<std::string> EndToEndScripts() {
   std::vector<std::string> paths;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(quarnel::bench::SourcePath("examples"))) {
+  for (const auto& entry : std::filesystem::directory_iterator(SourcePath("examples"))) {
     if (entry.path().extension() == ".bs") paths.push_back(entry.path().string());
   }
   std::sort(paths.begin(), paths.end());
-  paths.push_back(quarnel::bench::W3ChunkPath());
+  paths.push_back(W3ChunkPath());
   return paths;
 }
+
+}  // namespace quarnel::bench
+
+namespace {
+
+using namespace pavo;
 
 void RepaintPlain(benchmark::State& state) {
   CBrushInfo info;
@@ -56,12 +59,12 @@ void Discover(benchmark::State& state, const std::string& path) {
 
 const bool kRegistered = [] {
   benchmark::RegisterBenchmark("E1_Repaint/plain", RepaintPlain)->Unit(benchmark::kMillisecond);
-  for (const std::string& path : ScriptPaths()) {
+  for (const std::string& path : quarnel::bench::EndToEndScripts()) {
     const std::string name = std::filesystem::path(path).filename().string();
     benchmark::RegisterBenchmark(("E1_Repaint/script:" + name).c_str(), RepaintScript, path)
         ->Unit(benchmark::kMillisecond);
   }
-  for (const std::string& path : ScriptPaths()) {
+  for (const std::string& path : quarnel::bench::EndToEndScripts()) {
     const std::string name = std::filesystem::path(path).filename().string();
     benchmark::RegisterBenchmark(("E2_Discover/script:" + name).c_str(), Discover, path)
         ->Unit(benchmark::kMillisecond);

@@ -2,7 +2,6 @@
 // E1_Repaint and E2_Discover, each job forked, sent back through the pipe and reaped. The
 // difference to those workloads is what the isolation adds. Timed in wall-clock time: the
 // work happens in the worker, whose CPU time the caller's clock does not see.
-#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -13,17 +12,6 @@
 namespace {
 
 using namespace pavo;
-
-std::vector<std::string> IsolatedScripts() {
-  std::vector<std::string> paths;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(quarnel::bench::SourcePath("examples"))) {
-    if (entry.path().extension() == ".bs") paths.push_back(entry.path().string());
-  }
-  std::sort(paths.begin(), paths.end());
-  paths.push_back(quarnel::bench::W3ChunkPath());
-  return paths;
-}
 
 void RepaintInWorker(benchmark::State& state, const std::string& path) {
   CBrushInfo info;
@@ -52,14 +40,14 @@ void DiscoverInWorker(benchmark::State& state, const std::string& path) {
 }
 
 const bool kRegistered = [] {
-  for (const std::string& path : IsolatedScripts()) {
+  for (const std::string& path : quarnel::bench::EndToEndScripts()) {
     const std::string name = std::filesystem::path(path).filename().string();
     benchmark::RegisterBenchmark(("E1_RepaintInWorker/script:" + name).c_str(), RepaintInWorker,
                                  path)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   }
-  for (const std::string& path : IsolatedScripts()) {
+  for (const std::string& path : quarnel::bench::EndToEndScripts()) {
     const std::string name = std::filesystem::path(path).filename().string();
     benchmark::RegisterBenchmark(("E2_DiscoverInWorker/script:" + name).c_str(), DiscoverInWorker,
                                  path)
