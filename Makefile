@@ -36,8 +36,8 @@ bench: bootstrap
 	@scripts/run-bench $(RELEASE_BUILD)
 
 # Everything (engine, renderer, window, tests) under AddressSanitizer and UBSan, every test;
-# then under ThreadSanitizer the imaging and brush tests (the threaded disc fill among them)
-# and the renderer's, which run the worker process; no Qt target (Qt reports races of its
+# then under ThreadSanitizer the imaging and brush tests (the threaded disc fill among them),
+# the preview's and the renderer's, which run the worker program; no Qt target (Qt reports races of its
 # own) and not the hostile scripts, whose time budgets TSan's slowness overruns.
 sanitize: sanitize-address sanitize-thread
 
@@ -54,10 +54,10 @@ sanitize-address: bootstrap
 sanitize-thread: bootstrap
 	@cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARNEL_SANITIZE=thread \
 		-DQUARNEL_BUILD_GUI=OFF >/dev/null
-	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_imaging test_brush test_app test_cli \
-		quarnel-render
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_imaging test_brush test_preview test_cli \
+		quarnel-render quarnel-worker
 	@TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-		ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L 'imaging|brush|app|cli'
+		ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L 'imaging|brush|preview|cli'
 
 # The script fuzzer (clang, libFuzzer, ASan and UBSan) for FUZZ_SECONDS; findings land in
 # $(FUZZ_BUILD)/artifacts, the grown corpus in $(FUZZ_BUILD)/corpus. Inputs run in one child

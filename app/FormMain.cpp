@@ -12,9 +12,12 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QStringList>
 #include <QTimer>
@@ -22,18 +25,14 @@
 #include <algorithm>
 #include <string>
 
-#include "app/PreviewWorker.h"
-#include "app/TestStroke.h"
-#include "app/TextDecode.h"
-#include "geometry/Clock.h"
-#include "geometry/Random.h"
-#include "script/Discovery.h"
+#include "preview/TextDecode.h"
 
 namespace quarnel {
 
 namespace {
 
-constexpr int kScriptBrushType = 11;
+// A job shorter than this shows no busy mark, so that quick repaints do not flicker it.
+constexpr int kBusyDelayMs = 150;
 // Rows of the parameter labels and sliders in PanelParam.
 constexpr int kLabelY[pavo::kParamSlots] = {6, 30, 55, 79, 106, 143, 167, 191, 215, 243};
 constexpr int kTrackBarY[pavo::kParamSlots] = {6, 30, 55, 79, 106, 143, 167, 191, 215, 242};
@@ -97,22 +96,6 @@ void SetCaption(QLabel* label, const QString& caption) {
   label->adjustSize();
 }
 
-// The wait cursor for as long as the guard lives, if asked for.
-class TWaitCursor {
- public:
-  explicit TWaitCursor(bool show) : shown_(show) {
-    if (shown_) QApplication::setOverrideCursor(Qt::WaitCursor);
-  }
-  ~TWaitCursor() {
-    if (shown_) QApplication::restoreOverrideCursor();
-  }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-
- private:
-  bool shown_;
-};
-
 // Anchored to the top right: the right edge keeps its distance from the client area's right
 // edge. A caption that needs more than the design width (the Japanese fallback font is wider
 // than Tahoma) widens the control to the left instead of being clipped.
@@ -124,7 +107,7 @@ void AnchorTopRight(QWidget* control, QSize designSize, int clientWidth, int rig
 }  // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
-  for (int32_t& p : cachedParams_) p = -1;
+  session_.SetPreview(&preview_);
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QString::fromUtf8(kTitle));
   // Tahoma's metrics where it is installed, otherwise a face that has the Japanese captions.
@@ -180,12 +163,41 @@ void TFormMain::CreateComponents() {
   StatusBar->setAutoFillBackground(true);
   StatusBar->showMessage(QString::fromUtf8(kInitialStatus));
 
+  BusyMark = new QProgressBar(StatusBar);
+  BusyMark->setObjectName(QStringLiteral("BusyMark"));
+  BusyMark->setRange(0, 0);  // no known end: Qt shows it as busy
+  BusyMark->setTextVisible(false);
+  BusyMark->setFixedSize(48, 10);
+  BusyMark->setToolTip(QStringLiteral("The script is running"));
+  StatusBar->addPermanentWidget(BusyMark);
+  BusyMark->hide();
+  busyDelay_ = new QTimer(this);
+  busyDelay_->setSingleShot(true);
+  busyDelay_->setInterval(kBusyDelayMs);
+  connect(busyDelay_, &QTimer::timeout, this, &TFormMain::ShowBusy);
+
   Timer = new QTimer(this);
   Timer->setObjectName(QStringLiteral("Timer"));
   Timer->setInterval(kTimerInterval);
   connect(Timer, &QTimer::timeout, this, &TFormMain::TimerTimer);
   connect(ButtonUpdate, &QPushButton::clicked, this, &TFormMain::ButtonUpdateClick);
   connect(CheckBoxPressure, &QCheckBox::toggled, this, &TFormMain::CheckBoxPressureClick);
+
+  // The sliders are the session's controls; what the user does to them is the session's to
+  // see at the next update.
+  connect(TrackBarSize, &QSlider::valueChanged, this,
+          [this](int v) { session_.size.SetPosition(v); });
+  for (int i = 0; i < pavo::kParamSlots; ++i) {
+    connect(TrackBar[i], &QSlider::valueChanged, this,
+            [this, i](int v) { session_.params[i].SetPosition(v); });
+  }
+  session_.onDiscovered = [this] { ShowDiscovery(); };
+  session_.onRepainted = [this] { ShowRepaint(); };
+  session_.onStatus = [this] { StatusBar->showMessage(ScriptText(session_.Status())); };
+  if (session_.EventFd() >= 0) {
+    workerNotifier_ = new QSocketNotifier(session_.EventFd(), QSocketNotifier::Read, this);
+    connect(workerNotifier_, &QSocketNotifier::activated, this, &TFormMain::WorkerEvent);
+  }
   Timer->start();
 }
 
@@ -210,7 +222,7 @@ void TFormMain::LayOut() {
 void TFormMain::FormResize() {
   LayOut();
   ResetChangeCache();
-  preview_.Resize(width() - kPanelParamWidth, height() - kPanelHeight);
+  session_.ResizePreview(width() - kPanelParamWidth, height() - kPanelHeight);
   UpdatePreview(false);
 }
 
@@ -226,100 +238,86 @@ void TFormMain::CheckBoxPressureClick() {
   UpdatePreview(false);
 }
 
-void TFormMain::ResetChangeCache() {
-  cachedSize_ = -1;
-  for (int32_t& p : cachedParams_) p = -1;
-}
+void TFormMain::ResetChangeCache() { session_.ResetChangeCache(); }
 
 void TFormMain::OnDroppedFile(const QString& path) {
   if (!HasScriptExtension(path)) return;
+  if (loading_) {
+    dropQueue_.append(path);
+    return;
+  }
+  LoadScript(path);
+}
+
+void TFormMain::LoadScript(const QString& path) {
   scriptPath_ = path;
+  session_.SetScript(QFile::encodeName(path).toStdString());
   StatusBar->showMessage(path);
   ButtonUpdate->setEnabled(true);
+  loading_ = true;
+  discovered_ = false;
   ResetChangeCache();
   UpdatePreview(true);
 }
 
 void TFormMain::UpdatePreview(bool reload) {
-  SetCaption(LabelSize, QString::number(TrackBarSize->value()) + QStringLiteral(" [px]"));
-
-  bool unchanged = cachedSize_ == TrackBarSize->value();
-  for (int i = 0; i < pavo::kParamSlots; ++i) {
-    unchanged = unchanged && cachedParams_[i] == TrackBar[i]->value();
-  }
-  if (!unchanged) {
-    cachedSize_ = TrackBarSize->value();
-    for (int i = 0; i < pavo::kParamSlots; ++i) cachedParams_[i] = TrackBar[i]->value();
-
-    settings_.width = TrackBarSize->value();
-    settings_.pressureSize = CheckBoxPressure->isChecked();
-
-    if (!scriptPath_.isEmpty()) {
-      settings_.SetType(kScriptBrushType);
-      settings_.scriptPath = QFile::encodeName(scriptPath_).toStdString();
-      if (reload) {
-        stopMessage_.clear();
-        bool stopped = false;
-        std::string status = quarnel::DiscoverInWorker(settings_, limits_, &stopped);
-        if (stopped) stopMessage_ = status;
-        if (status.empty()) status = "OK";
-        const QString shown = ScriptText(status);
-        StatusBar->showMessage(shown);
-
-        const pavo::CBrushProperty& property = settings_.property;
-        for (int j = 0; j < pavo::kParamSlots; ++j) {
-          if (j < property.count) {
-            TrackBar[j]->setEnabled(true);
-            TrackBar[j]->setRange(property.minimum[j], property.maximum[j]);
-            TrackBar[j]->setValue(property.value[j]);
-            Label[j]->setEnabled(true);
-            SetCaption(Label[j], ScriptText(property.name[j]));
-          } else {
-            TrackBar[j]->setEnabled(false);
-            TrackBar[j]->setRange(0, 100);
-            TrackBar[j]->setValue(0);
-            SetCaption(Label[j], QString::fromLatin1(kUnusedCaption));
-            Label[j]->setEnabled(false);
-          }
-        }
-        // Truncated toward zero; the slider keeps it within its range.
-        TrackBarSize->setValue(static_cast<int>(settings_.defaultWidth));
-        emit scriptDiscovered(scriptPath_, shown);
-      }
-      for (int i = 0; i < pavo::kParamSlots; ++i)
-        settings_.property.value[i] = TrackBar[i]->value();
-    }
-
-    pavo::SeedRandom(pavo::MilliClock());
-    const int32_t seed = static_cast<int32_t>(pavo::DrawRandom() % 100);
-    {
-      const TWaitCursor wait(reload);
-      if (settings_.type == kScriptBrushType && !stopMessage_.empty()) {
-        // A script stopped before is not run again until it is reloaded.
-        quarnel::RepaintAfterStop(settings_, preview_, seed, stopMessage_);
-      } else {
-        const std::string stopped =
-            quarnel::RepaintInWorker(settings_, preview_, seed, nullptr, limits_);
-        if (!stopped.empty()) {
-          // Shown as a script that fails to load; the sliders keep their positions, so that
-          // the change cache does not repaint over what the script painted before the stop.
-          stopMessage_ = stopped;
-          StatusBar->showMessage(ScriptText(stopped));
-          for (int j = 0; j < pavo::kParamSlots; ++j) {
-            TrackBar[j]->setEnabled(false);
-            Label[j]->setEnabled(false);
-          }
-        }
-      }
-    }
-
-    ++repaintCount_;
-    lastRepaintWidth_ = settings_.width;
-    lastRepaintSeed_ = seed;
-    emit previewRepainted(settings_.width);
-  }
-
+  session_.pressure = CheckBoxPressure->isChecked();
+  session_.Update(reload);
+  SetCaption(LabelSize, QString::fromStdString(session_.SizeCaption()));
+  if (session_.Busy() && !busyDelay_->isActive() && BusyMark->isHidden()) busyDelay_->start();
   BlitToWindow();
+}
+
+void TFormMain::WorkerEvent() {
+  session_.HandleEvents();
+  if (!session_.Busy()) {
+    busyDelay_->stop();
+    BusyMark->hide();
+  }
+}
+
+void TFormMain::ShowBusy() { BusyMark->setVisible(session_.Busy()); }
+
+// After a discovery: the status, and the sliders set up from the script's answers.
+void TFormMain::ShowDiscovery() {
+  const QString shown = ScriptText(session_.Status());
+  StatusBar->showMessage(shown);
+  for (int j = 0; j < pavo::kParamSlots; ++j) {
+    const quarnel::TSlider& slider = session_.params[j];
+    const QSignalBlocker block(TrackBar[j]);
+    TrackBar[j]->setEnabled(slider.enabled);
+    TrackBar[j]->setRange(slider.minimum, slider.maximum);
+    TrackBar[j]->setValue(slider.position);
+    Label[j]->setEnabled(slider.enabled);
+    SetCaption(Label[j],
+               slider.enabled ? ScriptText(slider.label) : QString::fromLatin1(kUnusedCaption));
+  }
+  {
+    const QSignalBlocker block(TrackBarSize);
+    TrackBarSize->setValue(session_.size.position);
+  }
+  discovered_ = true;
+  emit scriptDiscovered(scriptPath_, shown);
+}
+
+void TFormMain::ShowRepaint() {
+  ++repaintCount_;
+  lastRepaintWidth_ = session_.LastRepaintWidth();
+  lastRepaintSeed_ = session_.LastRepaintSeed();
+  emit previewRepainted(lastRepaintWidth_);
+  BlitToWindow();
+  if (loading_ && discovered_) {
+    loading_ = false;
+    if (!dropQueue_.isEmpty()) {
+      // Loaded from the event loop, not from inside the session's callback.
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            if (!loading_ && !dropQueue_.isEmpty()) LoadScript(dropQueue_.takeFirst());
+          },
+          Qt::QueuedConnection);
+    }
+  }
 }
 
 QRect TFormMain::PreviewRect() const {

@@ -1,23 +1,28 @@
 // The tester's one window: a size slider, the pressure check box and the update button on
 // top, ten parameter sliders on the left, the status line at the bottom and the preview of
 // the test stroke in the rest. Scripts arrive only by drag and drop (or on the command line,
-// handled like a drop). The preview is repainted only when a control changed; it is copied
-// to the window on every call of UpdatePreview, so the 250 ms timer shows it again after the
-// window was covered.
+// handled like a drop). The window binds its controls to a preview session, which decides
+// when to repaint and runs discovery and repaints in the worker program without blocking:
+// the window stays live while a script paints, shows a small busy mark, and shows each result
+// when it comes. The preview is copied to the window on every call of UpdatePreview, so the
+// 250 ms timer shows it again after the window was covered.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 
 #include "app/PreviewView.h"
-#include "app/PreviewWorker.h"
 #include "brush/BrushInfo.h"
+#include "preview/PreviewSession.h"
 
 class QCheckBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QSlider;
+class QSocketNotifier;
 class QStatusBar;
 class QTimer;
 
@@ -48,11 +53,15 @@ class TFormMain : public QWidget {
   QLabel* Label[pavo::kParamSlots] = {};      // Label1 .. Label10
   QSlider* TrackBar[pavo::kParamSlots] = {};  // TrackBar1 .. TrackBar10
   QTimer* Timer = nullptr;
+  QProgressBar* BusyMark = nullptr;  // in the status bar's permanent area while a job runs
 
   // Accepts the path when its file name ends in ".bs" in any letter case (the extension is
   // everything from the last dot of the file name); anything else is ignored silently.
+  // Scripts are loaded one after the other: one dropped while another is still loading is
+  // loaded once that one is discovered and painted.
   void OnDroppedFile(const QString& path);
-  // The preview cycle; reload also rediscovers the script's parameters.
+  // The preview cycle; reload also rediscovers the script's parameters. The repaint it asks
+  // for (if any) is shown when the worker has made it.
   void UpdatePreview(bool reload);
   // Forgets the positions seen at the last repaint, so the next UpdatePreview repaints.
   void ResetChangeCache();
@@ -61,7 +70,10 @@ class TFormMain : public QWidget {
   QRect PreviewRect() const;
 
   // What the window has done, for inspection; none of it changes the behaviour.
-  const pavo::CBrushInfo& Settings() const { return settings_; }
+  quarnel::CPreviewSession& Session() { return session_; }
+  // A job is running or waiting, or a dropped script is still to be loaded.
+  bool Busy() const { return session_.Busy() || loading_ || !dropQueue_.isEmpty(); }
+  const pavo::CBrushInfo& Settings() const { return session_.Settings(); }
   const CImageViewQt& Preview() const { return preview_; }
   const QString& ScriptPath() const { return scriptPath_; }
   int RepaintCount() const { return repaintCount_; }  // DrawTestStroke calls
@@ -94,16 +106,20 @@ class TFormMain : public QWidget {
   void FormResize();
   void LayOut();
   void BlitToWindow();
+  void LoadScript(const QString& path);
+  void WorkerEvent();
+  void ShowDiscovery();
+  void ShowRepaint();
+  void ShowBusy();
 
   CImageViewQt preview_;
   QString scriptPath_;
-  // Discovery and repaints run in a worker process under these limits; a script stopped by
-  // them (or dead in the worker) keeps its message here until it is reloaded.
-  quarnel::TJobLimits limits_;
-  std::string stopMessage_;
-  pavo::CBrushInfo settings_;
-  int32_t cachedSize_ = -1;
-  int32_t cachedParams_[pavo::kParamSlots];
+  quarnel::CPreviewSession session_;
+  QSocketNotifier* workerNotifier_ = nullptr;
+  QTimer* busyDelay_ = nullptr;
+  QStringList dropQueue_;    // accepted scripts waiting for the one loading
+  bool loading_ = false;     // a dropped script's discovery and repaint are not both shown
+  bool discovered_ = false;  // the loading script's discovery is shown
 
   int repaintCount_ = 0;
   double lastRepaintWidth_ = 0.0;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "brush/BrushInfo.h"
+
 namespace quarnel::bench {
 
 // The per-item counter of every workload: items per iteration, inverted into a time per item
@@ -26,6 +28,9 @@ std::string W3ChunkPath();
 
 // The end-to-end scripts: every .bs of examples/ in name order, then the W3 script.
 std::vector<std::string> EndToEndScripts();
+// The settings of a script as the window has them once its sliders have settled: discovered,
+// the size slider at its size, each parameter at its default.
+pavo::CBrushInfo SettledSettings(const std::string& path);
 
 [[noreturn]] inline void Fail(const char* what) {
   std::fprintf(stderr, "benchmark set-up failed: %s\n", what);

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/TestStroke.h"
 #include "bench/BenchCommon.h"
-#include "cli/Sliders.h"
+#include "preview/PreviewSession.h"
+#include "preview/TestStroke.h"
 #include "script/Discovery.h"
 
 namespace quarnel::bench {
@@ -18,6 +18,18 @@ std::vector<std::string> EndToEndScripts() {
   std::sort(paths.begin(), paths.end());
   paths.push_back(W3ChunkPath());
   return paths;
+}
+
+pavo::CBrushInfo SettledSettings(const std::string& path) {
+  TJobLimits limits;
+  limits.isolate = false;
+  CPreviewSession session(limits);
+  session.SetScript(path);
+  session.DiscoverNow();
+  pavo::CBrushInfo info = session.Settings();
+  info.width = session.size.position;
+  for (int i = 0; i < pavo::kParamSlots; ++i) info.property.value[i] = session.params[i].position;
+  return info;
 }
 
 }  // namespace quarnel::bench
@@ -37,10 +49,7 @@ void RepaintPlain(benchmark::State& state) {
 
 // Sliders at the script's defaults, as the window has them once they have settled.
 void RepaintScript(benchmark::State& state, const std::string& path) {
-  CBrushInfo info;
-  quarnel::TSliderPanel panel;
-  quarnel::DiscoverIntoPanel(info, path, panel);
-  quarnel::ApplyPanel(panel, true, info);
+  CBrushInfo info = quarnel::bench::SettledSettings(path);
   CImage32 preview(492, 296);
   for (auto _ : state) DrawTestStroke(info, preview, 0);
   state.counters["ms_per_op"] = quarnel::bench::PerItem(1, 1e3);

@@ -1,40 +1,42 @@
-// The cost of running discovery and repaints in a worker process: the same work as
-// E1_Repaint and E2_Discover, each job forked, sent back through the pipe and reaped. The
+// The cost of running discovery and repaints in the worker program: the same work as
+// E1_Repaint and E2_Discover, each job sent to the kept worker and its result read back. The
 // difference to those workloads is what the isolation adds. Timed in wall-clock time: the
 // work happens in the worker, whose CPU time the caller's clock does not see.
 #include <filesystem>
 #include <vector>
 
-#include "app/PreviewWorker.h"
 #include "bench/BenchCommon.h"
-#include "cli/Sliders.h"
+#include "preview/WorkerClient.h"
 
 namespace {
 
 using namespace pavo;
 
 void RepaintInWorker(benchmark::State& state, const std::string& path) {
-  CBrushInfo info;
-  quarnel::TSliderPanel panel;
-  quarnel::DiscoverIntoPanel(info, path, panel);
-  quarnel::ApplyPanel(panel, true, info);
-  CImage32 preview(492, 296);
-  const quarnel::TJobLimits limits;
+  quarnel::TJobRequest request;
+  request.kind = quarnel::EJob::kRepaint;
+  request.info = quarnel::bench::SettledSettings(path);
+  request.width = 492;
+  request.height = 296;
+  quarnel::CWorkerClient worker;
+  quarnel::TJobResult result;
   for (auto _ : state) {
-    std::string stopped = quarnel::RepaintInWorker(info, preview, 0, nullptr, limits);
-    if (!stopped.empty()) quarnel::bench::Fail(stopped.c_str());
+    if (!worker.Run(request, result)) quarnel::bench::Fail("no result from the worker");
+    if (result.stopped) quarnel::bench::Fail(result.message.c_str());
   }
   state.counters["ms_per_op"] = quarnel::bench::PerItem(1, 1e3);
 }
 
 void DiscoverInWorker(benchmark::State& state, const std::string& path) {
-  CBrushInfo info;
-  info.SetType(11);
-  info.scriptPath = path;
-  const quarnel::TJobLimits limits;
+  quarnel::TJobRequest request;
+  request.kind = quarnel::EJob::kDiscovery;
+  request.info.SetType(11);
+  request.info.scriptPath = path;
+  quarnel::CWorkerClient worker;
+  quarnel::TJobResult result;
   for (auto _ : state) {
-    std::string status = quarnel::DiscoverInWorker(info, limits);
-    benchmark::DoNotOptimize(status);
+    if (!worker.Run(request, result)) quarnel::bench::Fail("no result from the worker");
+    benchmark::DoNotOptimize(result.message);
   }
   state.counters["ms_per_op"] = quarnel::bench::PerItem(1, 1e3);
 }

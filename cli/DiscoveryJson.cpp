@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/TextDecode.h"
-#include "cli/Sliders.h"
+#include "preview/TextDecode.h"
+#include "preview/Slider.h"
 
 namespace quarnel {
 

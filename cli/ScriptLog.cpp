@@ -1,75 +1,54 @@
 #include "cli/ScriptLog.h"
 
-#include <new>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
 
-#include "app/TextDecode.h"
-#include "script/ScriptSinks.h"
+#include "preview/TextDecode.h"
 
 namespace quarnel {
+
 namespace {
 
-void ErrorSink(void* context, const char* text, size_t length) noexcept {
-  static_cast<CScriptLog*>(context)->AddError(std::string_view(text, length));
-}
+constexpr size_t kMaxPrinted = size_t{16} << 20;
 
-void PrintSink(void* context, const char* text, size_t length) noexcept {
-  static_cast<CScriptLog*>(context)->AddPrint(std::string_view(text, length));
-}
+struct TError {
+  std::string_view message;
+  uint64_t count = 0;
+};
 
 }  // namespace
 
-CScriptLog::~CScriptLog() { Detach(); }
-
-void CScriptLog::Attach() {
-  pavo::TScriptSinks sinks;
-  sinks.error = ErrorSink;
-  sinks.print = PrintSink;
-  sinks.context = this;
-  pavo::SetScriptSinks(sinks);
-  attached_ = true;
-}
-
-void CScriptLog::Detach() {
-  if (!attached_) return;
-  pavo::SetScriptSinks(pavo::TScriptSinks{});
-  attached_ = false;
-}
-
-// Both collectors are called from inside the interpreter and must not throw: running out of
-// memory only loses the text, and the report says so.
-void CScriptLog::AddError(std::string_view message) {
-  try {
-    const std::string key(message);
-    const auto found = index_.find(key);
-    if (found != index_.end()) {
-      ++errors_[found->second].count;
-      return;
+std::string LogReport(std::initializer_list<const CScriptOutput*> outputs,
+                      std::string_view debugText) {
+  std::string printed;
+  uint64_t dropped = 0;
+  std::vector<TError> errors;
+  std::unordered_map<std::string_view, size_t> index;  // message -> position in errors
+  for (const CScriptOutput* output : outputs) {
+    dropped += output->DroppedBytes();
+    for (const CScriptOutput::TEntry& e : output->Entries()) {
+      if (e.kind == CScriptOutput::EKind::kPrint) {
+        // A script printing in a loop must not fill the terminal: the first kMaxPrinted bytes
+        // are shown, the rest counted.
+        const size_t room = kMaxPrinted - printed.size();
+        printed.append(e.text, 0, room);
+        if (e.text.size() > room) dropped += e.text.size() - room;
+        continue;
+      }
+      const auto found = index.find(e.text);
+      if (found != index.end()) {
+        ++errors[found->second].count;
+      } else {
+        index.emplace(e.text, errors.size());
+        errors.push_back({e.text, 1});
+      }
     }
-    errors_.push_back({key, 1});
-    index_.emplace(key, errors_.size() - 1);
-  } catch (const std::bad_alloc&) {
-    overflow_ = true;
   }
-}
 
-void CScriptLog::AddPrint(std::string_view text) {
-  // A script printing in a loop must not take the renderer's memory: the first kMaxPrinted
-  // bytes are kept, the rest counted.
-  if (text.size() > kMaxPrinted - printed_.size()) {
-    dropped_ += text.size();
-    return;
-  }
-  try {
-    printed_.append(text);
-  } catch (const std::bad_alloc&) {
-    overflow_ = true;
-  }
-}
-
-std::string CScriptLog::Report(std::string_view debugText) const {
-  std::string out = DecodeScriptText(printed_);
-  if (dropped_ > 0) {
-    out += "(" + std::to_string(dropped_) + " more bytes of print text dropped: the log keeps " +
+  std::string out = DecodeScriptText(printed);
+  if (dropped > 0) {
+    out += "(" + std::to_string(dropped) + " more bytes of print text dropped: the log keeps " +
            std::to_string(kMaxPrinted >> 20) + " MiB)\n";
   }
   while (!debugText.empty()) {
@@ -77,13 +56,12 @@ std::string CScriptLog::Report(std::string_view debugText) const {
     out += "bs_debug: " + DecodeScriptText(debugText.substr(0, end)) + "\n";
     debugText = end == std::string_view::npos ? std::string_view() : debugText.substr(end + 2);
   }
-  for (const TError& e : errors_) {
+  for (const TError& e : errors) {
     out += "error (" + std::to_string(e.count) + (e.count == 1 ? " dab): " : " dabs): ") +
            (e.message.empty() ? std::string("(an error value without text)")
                               : DecodeScriptText(e.message)) +
            "\n";
   }
-  if (overflow_) out += "(out of memory: some script output was lost)\n";
   return out;
 }
 

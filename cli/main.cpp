@@ -1,6 +1,7 @@
 // quarnel-render: renders the tester's preview of a brush script to a PNG file without a
-// window, reproducing the window's sequence: set the path and the script brush type,
-// discover, let the sliders settle (overridden by the options), paint the test stroke.
+// window. It drives the window's preview session: the script is loaded as if dropped (its
+// discovery and the repaint that follows), the sliders are moved as the options say, and the
+// settled repaint is the preview written.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,17 +11,13 @@
 #include <cstring>
 #include <string>
 
-#include "app/PreviewWorker.h"
-#include "app/TestStroke.h"
-#include "app/TextDecode.h"
-#include "brush/BrushInfo.h"
-#include "brush/MangaBrush.h"
 #include "cli/DiscoveryJson.h"
 #include "cli/Options.h"
 #include "cli/PngFile.h"
 #include "cli/ScriptLog.h"
-#include "cli/Sliders.h"
 #include "imaging/Image.h"
+#include "preview/PreviewSession.h"
+#include "preview/TextDecode.h"
 
 #ifndef QUARNEL_VERSION
 #define QUARNEL_VERSION "unknown"
@@ -149,79 +146,73 @@ int main(int argc, char** argv) {
   // of killing the process.
   std::signal(SIGPIPE, SIG_IGN);
   CStdoutGuard out(options.log);
-  quarnel::CScriptLog log;
-  if (options.log) log.Attach();
 
-  // Discovery and the repaint each run in a worker process under these limits.
+  // Discovery and every repaint run in the worker program under these limits.
   quarnel::TJobLimits limits;
   limits.seconds = options.timeLimit;
   limits.memoryBytes = options.memoryLimitMiB << 20;
-  pavo::SetScriptTimeLimit(options.timeLimit);
-  pavo::SetScriptMemoryLimit(limits.memoryBytes);
+  quarnel::CPreviewSession session(limits);
+  session.fixedSeed = options.seed;
+  session.pressure = options.pressure;
+  session.collectPrint = options.log;
+  session.collectErrors = options.log;
+  session.collectDebug = options.log;
 
-  pavo::CBrushInfo info;
-  quarnel::TSliderPanel panel;
-  // A script stopped during discovery is not run again: the preview shows its crosses.
-  bool stopped = false;
-  std::string stopMessage;
-  if (options.script) {
-    // The window's first repaint after a drop runs with the slider positions of before the
-    // drop; only the size matters to it, and discovery overwrites the width anyway.
-    info.width = panel.size.position;
-    info.pressureSize = options.pressure;
-    const std::string status =
-        quarnel::DiscoverIntoPanel(info, *options.script, panel, limits, &stopped);
-    ReportStatus(status);
-    if (stopped) stopMessage = status;
-    if (options.discover) {
+  if (options.discover) {
+    session.SetScript(*options.script);
+    session.DiscoverNow();
+    ReportStatus(session.Status());
+    if (options.log) {
       std::fflush(stdout);
-      const std::string report = log.Report({});
-      if (options.log) std::fputs(report.c_str(), stderr);
-      return WriteText(out, quarnel::DiscoveryJson(status, info) + "\n");
+      std::fputs(quarnel::LogReport({&session.LastDiscoveryOutput()}, {}).c_str(), stderr);
     }
+    return WriteText(out, quarnel::DiscoveryJson(session.Status(), session.Settings()) + "\n");
   }
-
-  if (options.size) panel.size.SetPosition(*options.size);
-  for (const quarnel::TParamOverride& p : options.params) {
-    quarnel::TSlider& slider = panel.params[p.slot - 1];
-    if (slider.enabled) {
-      slider.SetPosition(p.position);
-    } else {
-      // A disabled slider cannot be moved in the window; its position stays 0.
-      Say("--param " + std::to_string(p.slot) + "=" + std::to_string(p.position) +
-          " ignored: slider " + std::to_string(p.slot) + " is disabled (" +
-          (options.script ? "the script answers " + std::to_string(info.property.count) +
-                                " parameter" + (info.property.count == 1 ? "" : "s")
-                          : std::string("no script")) +
-          ")");
-    }
-  }
-  quarnel::ApplyPanel(panel, options.pressure, info);
 
   pavo::CImage32 image(pavo::CImage32::TNoSize{});
-  if (!image.Resize(options.width, options.height) || image.pixels == nullptr) {
+  session.SetPreview(&image);
+  if (!session.ResizePreview(options.width, options.height)) {
     Say("cannot allocate a preview of " + std::to_string(options.width) + " x " +
         std::to_string(options.height) + " pixels");
     return kExitOutput;
   }
   if (options.script) {
-    // The window painted once already with the raw discovery values before the sliders
-    // settled; a script that reads bs_count sees that stroke counted.
-    ++pavo::strokeCounter;
+    // As a drop does: the script is loaded, and the repaint after its discovery paints with
+    // the script's own size and values.
+    session.SetScript(*options.script);
+    session.ResetChangeCache();
+    session.Update(true);
+    session.WaitIdle();
   }
-  std::string debugText;
-  if (stopped) {
-    quarnel::RepaintAfterStop(info, image, static_cast<int32_t>(options.seed), stopMessage);
-  } else {
-    const std::string message =
-        quarnel::RepaintInWorker(info, image, static_cast<int32_t>(options.seed),
-                                 options.log ? &debugText : nullptr, limits);
-    if (!message.empty()) ReportStatus(message);
+
+  // The sliders moved as the user would, then the repaint the next timer tick makes.
+  if (options.size) session.size.SetPosition(*options.size);
+  for (const quarnel::TParamOverride& p : options.params) {
+    quarnel::TSlider& slider = session.params[p.slot - 1];
+    if (slider.enabled) {
+      slider.SetPosition(p.position);
+    } else {
+      // A disabled slider cannot be moved in the window; its position stays 0.
+      const int32_t count = session.Settings().property.count;
+      Say("--param " + std::to_string(p.slot) + "=" + std::to_string(p.position) +
+          " ignored: slider " + std::to_string(p.slot) + " is disabled (" +
+          (options.script ? "the script answers " + std::to_string(count) + " parameter" +
+                                (count == 1 ? "" : "s")
+                          : std::string("no script")) +
+          ")");
+    }
   }
-  log.Detach();
+  if (!options.script) session.ResetChangeCache();
+  session.Update(false);
+  session.WaitIdle();
+  if (options.script) ReportStatus(session.Status());
+
   if (options.log) {
     std::fflush(stdout);
-    std::fputs(log.Report(debugText).c_str(), stderr);
+    std::fputs(quarnel::LogReport({&session.LastDiscoveryOutput(), &session.LastOutput()},
+                                  session.LastDebugText())
+                   .c_str(),
+               stderr);
   }
   return WriteImage(out, options.output, image);
 }

@@ -6,8 +6,6 @@
 // pixel of a disc of radius 3 or less, are sampled on a grid of grid x grid points.
 #include "imaging/DiscFill.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -392,22 +390,12 @@ void PaintBandOf(const TBands& bands, int32_t i) {
 // Threads kept for the threaded path: starting threads for every dab cost more than a large
 // disc takes to paint. The caller paints bands too and returns when every band is done;
 // which thread paints which band does not change any pixel. One process-wide set, made at
-// the first threaded disc; a process forked from one that had made it makes its own (the
-// parent's threads do not exist there), and sets are never destroyed, so no exit path waits
-// for a worker.
+// the first threaded disc and never destroyed, so no exit path waits for a worker.
 class CBandWorkers {
  public:
   // Null when no thread could be started (the caller then paints every band).
   static CBandWorkers* Get() {
-    static std::mutex guard;
-    static CBandWorkers* workers = nullptr;
-    static pid_t owner = 0;
-    std::lock_guard<std::mutex> lock(guard);
-    const pid_t self = getpid();
-    if (workers == nullptr || owner != self) {
-      workers = Start();
-      owner = self;
-    }
+    static CBandWorkers* const workers = Start();
     return workers;
   }
 

@@ -62,6 +62,8 @@ struct TJob {
   const char* name = "";
   const char* call = "";  // the script function the host called last
   std::string message;
+  const std::atomic<uint32_t>* cancelWord = nullptr;
+  uint32_t cancelId = 0;
 };
 
 TJob job;
@@ -90,13 +92,35 @@ void ComposeStopMessage(lua_State* L, lua_Debug* ar) {
   }
 }
 
-void CountHook(lua_State* L, lua_Debug* ar) {
-  if (!job.timed) return;
-  if (!job.stopped) {
-    if (Clock::now() < job.deadline) return;
-    job.stopped = true;
-    ComposeStopMessage(L, ar);
+bool Cancelled() {
+  return job.cancelWord != nullptr &&
+         job.cancelWord->load(std::memory_order_relaxed) != job.cancelId;
+}
+
+void StopCancelled() {
+  job.stopped = true;
+  try {
+    job.message = "the script was stopped: a newer request replaced ";
+    job.message += job.name;
+  } catch (...) {
+    job.message.clear();
   }
+}
+
+// Whether the job must stop now: its budget is spent or it was cancelled.
+bool DueToStop(lua_State* L, lua_Debug* ar) {
+  if (Cancelled()) {
+    StopCancelled();
+    return true;
+  }
+  if (!job.timed || Clock::now() < job.deadline) return false;
+  job.stopped = true;
+  ComposeStopMessage(L, ar);
+  return true;
+}
+
+void CountHook(lua_State* L, lua_Debug* ar) {
+  if (!job.stopped && !DueToStop(L, ar)) return;
   // From now on every instruction raises, so a script that catches the error cannot go on.
   lua_sethook(L, CountHook, LUA_MASKCOUNT, 1);
   lua_pushlstring(L, job.message.data(), job.message.size());
@@ -132,14 +156,15 @@ void CloseLimitedState(lua_State* L) {
 void SetScriptTimeLimit(double seconds) { timeLimit = seconds > 0.0 ? seconds : 0.0; }
 double ScriptTimeLimit() { return timeLimit; }
 
-void BeginScriptJob(double seconds, const char* name, double shownSeconds) {
+void BeginScriptJob(double seconds, const char* name) {
   if (job.depth++ > 0) return;
   job.stopped = false;
   job.message.clear();
   job.call = "";
   job.name = name != nullptr ? name : "";
   job.timed = seconds > 0.0;
-  job.seconds = shownSeconds > 0.0 ? shownSeconds : seconds;
+  job.seconds = seconds;
+  job.cancelWord = nullptr;
   if (job.timed) {
     job.deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                       std::chrono::duration<double>(seconds));
@@ -151,6 +176,12 @@ void EndScriptJob() {
   job.timed = false;
   job.stopped = false;
   job.call = "";
+  job.cancelWord = nullptr;
+}
+
+void WatchScriptJobCancel(const std::atomic<uint32_t>* word, uint32_t id) {
+  job.cancelWord = word;
+  job.cancelId = id;
 }
 
 void StopScriptJob(const std::string& message) {
@@ -168,14 +199,10 @@ const std::string& ScriptStopMessage() { return job.message; }
 bool ArmScriptHook(lua_State* L, const char* call) {
   if (job.stopped) return false;
   job.call = call != nullptr ? call : "";
-  if (!job.timed) return true;
+  if (!job.timed && job.cancelWord == nullptr) return true;
   // The clock is read here too: calls of fewer instructions than the hook's count, each
   // spending its time in a library function, would otherwise never meet the hook.
-  if (Clock::now() >= job.deadline) {
-    job.stopped = true;
-    ComposeStopMessage(L, nullptr);
-    return false;
-  }
+  if (DueToStop(L, nullptr)) return false;
   // The hook is set again only when the script changed it, so that its count carries on
   // from call to call.
   if (L != nullptr && (lua_gethook(L) != CountHook || lua_gethookmask(L) != LUA_MASKCOUNT ||

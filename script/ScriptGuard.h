@@ -10,6 +10,7 @@
 // killed from outside.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -37,10 +38,12 @@ double ScriptTimeLimit();
 
 // Starts the time budget of one job; `job` names it in the stop message ("discovery",
 // "repaint"). seconds <= 0 means no budget. Jobs do not nest.
-// shownSeconds, when above 0, is the budget the stop message names (a worker stops its script
-// a little before the caller's deadline, which is the budget the user set).
-void BeginScriptJob(double seconds, const char* job, double shownSeconds = 0.0);
+void BeginScriptJob(double seconds, const char* job);
 void EndScriptJob();
+// The running job is cancelled once *word no longer holds `id` (a newer job replaced it; the
+// word may be written by another process through shared memory): it stops where a spent
+// budget would stop it, and nothing of it is shown. Cleared by EndScriptJob.
+void WatchScriptJobCancel(const std::atomic<uint32_t>* word, uint32_t id);
 
 // A job over the lifetime of a scope, with the budget of SetScriptTimeLimit.
 class CScriptJob {

@@ -16,8 +16,8 @@
 
 #include "WindowTestSupport.h"
 #include "app/FormMain.h"
-#include "app/TestStroke.h"
 #include "geometry/Random.h"
+#include "preview/TestStroke.h"
 
 using quarnel::TFormMain;
 using quarnel_test::DropFiles;
@@ -79,18 +79,18 @@ class WindowCycleTest : public QObject {
     QCOMPARE(form_->LabelSize->text(), QStringLiteral("15 [px]"));
     QVERIFY(QApplication::overrideCursor() == nullptr);  // the wait cursor is gone again
 
-    form_->TimerTimer();
+    quarnel_test::Tick(*form_);
     QCOMPARE(repainted.count(), 2);
     QCOMPARE(repainted.at(1).at(0).toDouble(), 500.0);
     QCOMPARE(form_->LabelSize->text(), QStringLiteral("500 [px]"));
 
-    form_->TimerTimer();
+    quarnel_test::Tick(*form_);
     QCOMPARE(repainted.count(), 2);
   }
 
   // Nothing changed: no repaint, but every tick copies the preview to the window again.
   void unchangedWindowIsCopiedNotRepainted() {
-    form_->TimerTimer();
+    quarnel_test::Tick(*form_);
     const int repaints = form_->RepaintCount();
     const int copies = form_->CopyCount();
     const int paints = form_->PaintCount();
@@ -115,7 +115,7 @@ class WindowCycleTest : public QObject {
     QFETCH(int, slider);
     QFETCH(int, position);
     QVERIFY(DropFiles(*form_, {Fixture("two_params.bs")}));
-    form_->TimerTimer();  // settles after the reload
+    quarnel_test::Tick(*form_);  // settles after the reload
     const int repaints = form_->RepaintCount();
     QSlider* s = slider == 0 ? form_->TrackBarSize : form_->TrackBar[slider - 1];
     s->setValue(position);
@@ -124,6 +124,8 @@ class WindowCycleTest : public QObject {
     form_->Timer->start();
     QSignalSpy ticks(form_->Timer, &QTimer::timeout);  // runs after the window's handler
     QVERIFY(ticks.wait(2000));
+    form_->Timer->stop();
+    QVERIFY(quarnel_test::WaitIdle(*form_));
     QCOMPARE(form_->RepaintCount(), repaints + 1);
     if (slider == 0) {
       QCOMPARE(form_->LastRepaintWidth(), double(position));
@@ -134,16 +136,18 @@ class WindowCycleTest : public QObject {
 
   // The pressure box repaints at once, with the new setting.
   void pressureBoxRepaintsAtOnce() {
-    form_->TimerTimer();
+    quarnel_test::Tick(*form_);
     const std::vector<uint32_t> before = Pixels(form_->Preview());
     const int repaints = form_->RepaintCount();
     QTest::mouseClick(form_->CheckBoxPressure, Qt::LeftButton);
+    QVERIFY(quarnel_test::WaitIdle(*form_));
     QVERIFY(!form_->CheckBoxPressure->isChecked());
     QCOMPARE(form_->RepaintCount(), repaints + 1);
     QVERIFY(!form_->Settings().pressureSize);
     QVERIFY(Pixels(form_->Preview()) != before);  // the stroke no longer thins out
 
     QTest::mouseClick(form_->CheckBoxPressure, Qt::LeftButton);
+    QVERIFY(quarnel_test::WaitIdle(*form_));
     QCOMPARE(form_->RepaintCount(), repaints + 2);
     QVERIFY(form_->Settings().pressureSize);
     QVERIFY(Pixels(form_->Preview()) == before);  // same seed sequence, same picture
@@ -158,7 +162,7 @@ class WindowCycleTest : public QObject {
     const int32_t seed = static_cast<int32_t>(pavo::DrawRandom() % 100);
 
     QVERIFY(DropFiles(*form_, {Fixture("random_dabs.bs")}));
-    form_->TimerTimer();  // the slider now holds the script's size 24
+    quarnel_test::Tick(*form_);  // the slider now holds the script's size 24
     QCOMPARE(form_->LastRepaintWidth(), 24.0);
     QCOMPARE(form_->LastRepaintSeed(), seed);
 
@@ -187,7 +191,7 @@ class WindowCycleTest : public QObject {
     QVERIFY(DropFiles(*form_, {Fixture("random_dabs.bs")}));
     form_->TrackBarSize->setValue(31);
     form_->TrackBar[0]->setValue(25);
-    form_->TimerTimer();
+    quarnel_test::Tick(*form_);
     QCOMPARE(form_->LastRepaintWidth(), 31.0);
 
     QTemporaryDir dir;

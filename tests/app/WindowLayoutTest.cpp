@@ -160,6 +160,7 @@ class WindowLayoutTest : public QObject {
     QCOMPARE(form_->Panel->geometry(), QRect(0, 0, 801, 45));
     QCOMPARE(form_->StatusBar->geometry(), QRect(0, 381, 801, 19));
     QCOMPARE(form_->PanelParam->geometry(), QRect(0, 45, 209, 336));
+    QVERIFY(quarnel_test::WaitIdle(*form_));
     QCOMPARE(form_->RepaintCount(), before + 1);  // the size slider did not move
   }
 
@@ -174,6 +175,7 @@ class WindowLayoutTest : public QObject {
 
   // Before any script the plain round brush paints the stroke at the slider's size.
   void plainBrushBeforeAnyScript() {
+    QVERIFY(quarnel_test::WaitIdle(*form_));
     QCOMPARE(form_->Settings().type, 0);
     QCOMPARE(form_->LastRepaintWidth(), 15.0);
     QVERIFY(form_->RepaintCount() >= 1);

@@ -6,8 +6,8 @@
 
 #include "WindowTestSupport.h"
 #include "app/PreviewView.h"
-#include "app/TestStroke.h"
 #include "brush/BrushInfo.h"
+#include "preview/TestStroke.h"
 
 using quarnel::CImageViewQt;
 

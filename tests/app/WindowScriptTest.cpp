@@ -135,6 +135,7 @@ class WindowScriptTest : public QObject {
                       "function param1() return 'After', 0, 50, 20 end\n"
                       "function param2() return 'Second', 5, 60, 6 end\n"));
     QTest::mouseClick(form_->ButtonUpdate, Qt::LeftButton);
+    QVERIFY(quarnel_test::WaitIdle(*form_));
     QCOMPARE(form_->StatusBar->currentMessage(), QStringLiteral("OK"));
     const TSliderState expected[10] = {{true, 0, 50, 20, "After"},
                                        {true, 5, 60, 6, "Second"},

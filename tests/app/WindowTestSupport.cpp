@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -38,7 +39,22 @@ bool DropFiles(quarnel::TFormMain& form, const QStringList& paths) {
   QCoreApplication::sendEvent(window, &move);
   QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(window, &drop);
-  return drop.isAccepted();
+  return drop.isAccepted() && WaitIdle(form);
+}
+
+bool WaitIdle(quarnel::TFormMain& form, int timeoutMs) {
+  QElapsedTimer timer;
+  timer.start();
+  while (form.Busy()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+  }
+  return true;
+}
+
+void Tick(quarnel::TFormMain& form) {
+  form.TimerTimer();
+  QVERIFY(WaitIdle(form));
 }
 
 void FixClock(uint32_t ms) {
@@ -51,6 +67,7 @@ void RestoreClock() { pavo::SetClockSource(nullptr); }
 void ShowAndWait(quarnel::TFormMain& form) {
   form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&form));
+  QVERIFY(WaitIdle(form));
 }
 
 }  // namespace quarnel_test

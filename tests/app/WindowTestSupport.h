@@ -20,9 +20,15 @@ int RegisterWindowTest(const char* name, TestFactory factory);
 QString Fixture(const char* name);
 
 // Drag enter, drag move and drop of the given local files on the preview area, sent to the
-// window's QWindow so that Qt routes them to the widget the way it routes a real drop.
+// window's QWindow so that Qt routes them to the widget the way it routes a real drop, then
+// the event loop run until the scripts are loaded and painted (WaitIdle).
 // Returns whether the drop was accepted.
 bool DropFiles(quarnel::TFormMain& form, const QStringList& paths);
+
+// Runs the event loop until the window has no job running or waiting; false after timeoutMs.
+bool WaitIdle(quarnel::TFormMain& form, int timeoutMs = 30000);
+// A timer tick given by hand, and its repaint waited for.
+void Tick(quarnel::TFormMain& form);
 
 // The millisecond clock stands still at `ms` until RestoreClock.
 void FixClock(uint32_t ms);

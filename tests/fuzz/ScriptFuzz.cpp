@@ -28,7 +28,7 @@
 #include <limits>
 #include <string>
 
-#include "app/TestStroke.h"
+#include "preview/TestStroke.h"
 #include "brush/BrushInfo.h"
 #include "cli/DiscoveryJson.h"
 #include "imaging/Image.h"

@@ -1,7 +1,7 @@
 // Script text to UTF-8: valid UTF-8 is kept as it is; anything else is read as code page 932
 // (Shift_JIS with the vendor extensions that scripts written on Japanese systems use), one
 // conversion run at a time, so that a byte that belongs to neither costs only itself.
-#include "app/TextDecode.h"
+#include "preview/TextDecode.h"
 
 #include <iconv.h>
 

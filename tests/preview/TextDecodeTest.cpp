@@ -1,6 +1,6 @@
 // Script text to UTF-8: valid UTF-8 passes unchanged, anything else is read as code page
 // 932, and a byte that is neither becomes U+FFFD without losing its neighbours.
-#include "app/TextDecode.h"
+#include "preview/TextDecode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The preview of the test stroke, pixel by pixel. Scripts are written to a temporary file so
 // that each test shows the brush it paints with.
-#include "app/TestStroke.h"
+#include "preview/TestStroke.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

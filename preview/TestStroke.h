@@ -20,4 +20,11 @@ void DrawTestStroke(CBrushInfo& info, CImage32& image, int32_t seed);
 // bs_debug while the stroke was painted (the window never shows it; the renderer's --log does).
 void DrawTestStroke(CBrushInfo& info, CImage32& image, int32_t seed, std::string* debugText);
 
+// The preview's background: cells of 4 x 4 pixels, white where bit 2 of x equals bit 2 of y,
+// light grey 0xffe8e8e8 elsewhere.
+void FillPreviewBackground(CImage32& image);
+// The background, then the pixels of `shown` copied over it at the top left as far as both
+// reach: a preview painted at another size, shown until it is painted again.
+void ShowOverBackground(CImage32& image, const CImage32& shown);
+
 }  // namespace pavo

@@ -1,7 +1,9 @@
 // The test stroke: new layers, a new stroke and a new brush for every repaint, so nothing of
 // one preview leaks into the next except the shared random generator's state.
-#include "app/TestStroke.h"
+#include "preview/TestStroke.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "brush/MangaBrush.h"
@@ -87,12 +89,27 @@ void DrawTestStroke(CBrushInfo& info, CImage32& image, int32_t seed, std::string
     brush.reset();  // closes the script state before the preview is composed
   }
 
-  image.FillChecker(kCheckerLight, kCheckerDark, kCheckerSize);
+  FillPreviewBackground(image);
   if (layersReady) {
     TBltInfo32 blt;
     blt.mode = 28;  // normal over, straight alpha
     blt.opacity = 255;
     BltToImage(blt, image, 0, 0, canvas);
+  }
+}
+
+void FillPreviewBackground(CImage32& image) {
+  image.FillChecker(kCheckerLight, kCheckerDark, kCheckerSize);
+}
+
+void ShowOverBackground(CImage32& image, const CImage32& shown) {
+  if (image.pixels == nullptr) return;
+  FillPreviewBackground(image);
+  if (shown.pixels == nullptr) return;
+  const int32_t w = std::min(image.width, shown.width);
+  const int32_t h = std::min(image.height, shown.height);
+  for (int32_t y = 0; y < h; ++y) {
+    std::memcpy(image.RowAddress(y), shown.RowAddress(y), static_cast<size_t>(w) * 4);
   }
 }
 
