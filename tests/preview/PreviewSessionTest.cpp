@@ -1,0 +1,264 @@
+// The preview cycle on the session itself, without a window: the reload (discovery, sliders,
+// the script's own size first and the slider's on the next update), the change cache, the
+// repaint's pixels, supersession of slow repaints, and what a stopped script leaves.
+#include "preview/PreviewSession.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "brush/MangaBrush.h"
+#include "preview/TestStroke.h"
+
+namespace {
+
+using quarnel::CPreviewSession;
+using quarnel::TJobLimits;
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kW = 160;
+constexpr int32_t kH = 96;
+
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::vector<uint32_t> Pixels(const pavo::CImage32& image) {
+  std::vector<uint32_t> out;
+  for (int32_t y = 0; y < image.height; ++y) {
+    for (int32_t x = 0; x < image.width; ++x) out.push_back(image.GetPixel(x, y));
+  }
+  return out;
+}
+
+class PreviewSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("quarnel-session-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string Script(const std::string& source) {
+    const std::string path = (dir_ / ("brush" + std::to_string(++scripts_) + ".bs")).string();
+    std::ofstream(path, std::ios::binary) << source;
+    return path;
+  }
+
+  // A session painting into `image_` with a fixed seed, as the renderer sets one up.
+  std::unique_ptr<CPreviewSession> Session(double seconds = 2.0) {
+    TJobLimits limits;
+    limits.seconds = seconds;
+    auto session = std::make_unique<CPreviewSession>(limits);
+    session->fixedSeed = 7;
+    session->SetPreview(&image_);
+    EXPECT_TRUE(session->ResizePreview(kW, kH));
+    session->onRepainted = [this] { widths_.push_back(sessionWidth_()); };
+    return session;
+  }
+
+  // Drops the script: its reload, waited for.
+  void Load(CPreviewSession& s, const std::string& path) {
+    sessionWidth_ = [&s] { return s.LastRepaintWidth(); };
+    s.SetScript(path);
+    s.ResetChangeCache();
+    s.Update(true);
+    s.WaitIdle();
+  }
+
+  std::filesystem::path dir_;
+  int scripts_ = 0;
+  pavo::CImage32 image_{pavo::CImage32::TNoSize{}};
+  std::vector<double> widths_;  // the brush width of every repaint shown
+  std::function<double()> sessionWidth_ = [] { return 0.0; };
+};
+
+// default_size 700: the repaint after the reload paints with the script's 700; the slider
+// can only show 500 and the cache still holds the positions from before the reload, so the
+// next update paints with 500, and the one after that with nothing changed paints nothing.
+TEST_F(PreviewSessionTest, ReloadPaintsTheScriptsSizeThenTheSliders) {
+  auto s = Session();
+  Load(*s, Script("function default_size() return 700, 0 end\n"
+                  "function main(x, y, p) bs_ellipse(x, y, 3, 3, 0, 0, 0, 0, 255) end\n"));
+  EXPECT_EQ(s->Status(), "OK");
+  EXPECT_EQ(s->size.position, 500);
+  EXPECT_EQ(s->SizeCaption(), "15 [px]");  // taken before the discovery moved the slider
+  ASSERT_EQ(widths_, std::vector<double>({700.0}));
+
+  s->Update(false);
+  s->WaitIdle();
+  EXPECT_EQ(widths_, std::vector<double>({700.0, 500.0}));
+  EXPECT_EQ(s->SizeCaption(), "500 [px]");
+  s->Update(false);
+  s->WaitIdle();
+  EXPECT_EQ(widths_.size(), 2u);
+  s->ResetChangeCache();
+  s->Update(false);
+  s->WaitIdle();
+  EXPECT_EQ(widths_.size(), 3u);
+}
+
+// The sliders after a discovery: the answered slots enabled with their ranges, defaults and
+// labels, the rest disabled at 0 of 0..100; the values painted with are the positions.
+TEST_F(PreviewSessionTest, DiscoverySetsUpTheSliders) {
+  auto s = Session();
+  Load(*s, Script("function param1() return 'Density', 10, 90, 30 end\n"
+                  "function param2() return 'Spread', -20, 360, 45 end\n"));
+  EXPECT_EQ(s->Settings().property.count, 2);
+  EXPECT_TRUE(s->params[0].enabled);
+  EXPECT_EQ(s->params[0].label, "Density");
+  EXPECT_EQ(s->params[0].minimum, 10);
+  EXPECT_EQ(s->params[0].maximum, 90);
+  EXPECT_EQ(s->params[0].position, 30);
+  EXPECT_EQ(s->params[1].maximum, 100);  // the script's range is kept within 0..100
+  EXPECT_EQ(s->params[1].position, 45);
+  for (int i = 2; i < pavo::kParamSlots; ++i) {
+    EXPECT_FALSE(s->params[i].enabled);
+    EXPECT_EQ(s->params[i].maximum, 100);
+    EXPECT_EQ(s->params[i].position, 0);
+  }
+  s->params[0].SetPosition(70);
+  s->Update(false);
+  s->WaitIdle();
+  EXPECT_EQ(s->Settings().property.value[0], 70);
+  EXPECT_EQ(s->Settings().property.value[1], 45);
+}
+
+// The pixels of a repaint are the test stroke's for the session's settings and seed, painted
+// in the worker as in this process.
+TEST_F(PreviewSessionTest, RepaintHoldsTheTestStroke) {
+  auto s = Session();
+  Load(*s, Script("function param1() return 'n', 0, 40, 12 end\n"
+                  "function main(x, y, p)\n"
+                  "  bs_ellipse(x + math.random(-9, 9), y, bs_width() * p + 1, 4, x / 50,\n"
+                  "             200, 40, 40, 160)\n"
+                  "end\n"));
+  s->params[0].SetPosition(25);
+  s->Update(false);
+  s->WaitIdle();
+  pavo::CBrushInfo info = s->Settings();
+  pavo::CImage32 expected(kW, kH);
+  pavo::DrawTestStroke(info, expected, 7);
+  EXPECT_EQ(Pixels(image_), Pixels(expected));
+  pavo::CImage32 other(kW, kH);
+  pavo::DrawTestStroke(info, other, 8);
+  EXPECT_NE(Pixels(other), Pixels(expected));  // the seed matters: the comparison has teeth
+}
+
+// A resized preview keeps what it showed at its top left over the checkerboard until the
+// repaint, instead of showing blank area.
+TEST_F(PreviewSessionTest, ResizeKeepsWhatWasShown) {
+  auto s = Session();
+  s->Update(false);
+  s->WaitIdle();
+  const std::vector<uint32_t> before = Pixels(image_);
+  ASSERT_TRUE(s->ResizePreview(kW + 10, kH + 6));
+  for (int32_t y = 0; y < kH + 6; ++y) {
+    for (int32_t x = 0; x < kW + 10; ++x) {
+      const uint32_t checker = ((x >> 2) & 1) == ((y >> 2) & 1) ? 0xffffffff : 0xffe8e8e8;
+      const uint32_t want = x < kW && y < kH ? before[y * kW + x] : checker;
+      ASSERT_EQ(image_.GetPixel(x, y), want) << x << "," << y;
+    }
+  }
+}
+
+// Twenty slider positions while a 300 ms repaint runs: the last position is painted, the
+// ones between are superseded, and at most three strokes are even begun.
+TEST_F(PreviewSessionTest, NewerPositionsSupersedeARunningRepaint) {
+  auto s = Session(5.0);
+  Load(*s, Script("function param1() return 'n', 0, 100, 0 end\n"
+                  "function main(x, y, p)\n"
+                  "  local t = bs_ms() while bs_ms() - t < 1 do end\n"
+                  "  bs_rect(bs_param1(), 0, 1, 1, 0, 0, 0, 255)\n"
+                  "end\n"));
+  const int32_t strokesBefore = pavo::strokeCounter;
+  const int repaintsBefore = s->RepaintCount();
+  for (int position = 1; position <= 20; ++position) {
+    s->params[0].SetPosition(position * 5);
+    s->Update(false);
+    s->HandleEvents();
+  }
+  s->WaitIdle();
+  EXPECT_EQ(s->Settings().property.value[0], 100);
+  EXPECT_EQ(image_.GetPixel(100, 0), 0xff000000u);  // the last position's mark
+  EXPECT_EQ(image_.GetPixel(95, 0), 0xffe8e8e8u);   // not the one before: background
+  EXPECT_EQ(s->RepaintCount() - repaintsBefore, 1);
+  EXPECT_LE(pavo::strokeCounter - strokesBefore, 3);
+}
+
+// A stop in a repaint keeps what was painted before it, on every later repaint at the same
+// positions (which do not run the script again); another position runs it again.
+TEST_F(PreviewSessionTest, StopInARepaintHoldsForItsPositions) {
+  auto s = Session(0.3);
+  Load(*s, Script("function param1() return 'steps', 0, 10, 8 end\n"
+                  "n = 0\n"
+                  "function main(x, y, p)\n"
+                  "  n = n + 1\n"
+                  "  if n > 100 and bs_param1() > 5 then while true do end end\n"
+                  "  bs_rect(x, y, 2, 2, 0, 0, 0, 255)\n"
+                  "end\n"));
+  ASSERT_TRUE(s->ScriptStopped());
+  EXPECT_EQ(s->Status().rfind("the script was stopped: it ran longer than the 0.3 s allowed for "
+                              "the repaint (in main, line 5)",
+                              0),
+            0u)
+      << s->Status();
+  EXPECT_TRUE(s->params[0].enabled);  // the author can move it
+  const std::vector<uint32_t> stopped = Pixels(image_);
+  bool painted = false;
+  for (uint32_t p : stopped) painted = painted || p == 0xff000000u;
+  EXPECT_TRUE(painted);  // the hundred dabs before the loop
+
+  const Clock::time_point start = Clock::now();
+  s->Update(false);  // the settled update: the same positions
+  s->WaitIdle();
+  s->ResetChangeCache();  // a resize's
+  s->Update(false);
+  s->WaitIdle();
+  EXPECT_LT(Since(start), 0.25);
+  EXPECT_EQ(Pixels(image_), stopped);
+  EXPECT_TRUE(s->ScriptStopped());
+
+  s->params[0].SetPosition(3);
+  s->Update(false);
+  s->WaitIdle();
+  EXPECT_FALSE(s->ScriptStopped());
+  EXPECT_EQ(s->Status(), "OK");
+}
+
+// A stop in discovery: nothing answered, the crosses of a script that fails to load, and no
+// later repaint runs the script until it is reloaded.
+TEST_F(PreviewSessionTest, StopInDiscoveryHoldsUntilTheReload) {
+  auto s = Session(0.3);
+  const std::string path = Script("function param1() while true do end end\n");
+  Load(*s, path);
+  ASSERT_TRUE(s->ScriptStopped());
+  EXPECT_EQ(s->Settings().property.count, 0);
+  EXPECT_EQ(image_.GetPixel(static_cast<int32_t>(kW * 0.05), kH / 2), 0xffff0000u);
+  const Clock::time_point start = Clock::now();
+  s->size.SetPosition(40);
+  s->Update(false);
+  s->WaitIdle();
+  EXPECT_LT(Since(start), 0.25);
+  EXPECT_TRUE(s->ScriptStopped());
+
+  std::ofstream(path, std::ios::binary) << "function param1() return 'fixed', 0, 9, 4 end\n";
+  s->Update(true);  // the cache was just filled: a reload alone does not repaint...
+  s->WaitIdle();
+  EXPECT_TRUE(s->ScriptStopped());
+  s->ResetChangeCache();  // ...the update button resets it first
+  s->Update(true);
+  s->WaitIdle();
+  EXPECT_FALSE(s->ScriptStopped());
+  EXPECT_EQ(s->Status(), "OK");
+  EXPECT_EQ(s->params[0].label, "fixed");
+}
+
+}  // namespace
