@@ -29,9 +29,15 @@ bool CPreviewSession::ResizePreview(int32_t w, int32_t h) {
   if (w < 1) w = 1;
   if (h < 1) h = 1;
   if (preview_->pixels != nullptr && preview_->width == w && preview_->height == h) return true;
-  const std::unique_ptr<pavo::CImage32> shown = CopyOf(*preview_);
+  // Before the first repaint the image holds nothing worth keeping.
+  std::unique_ptr<pavo::CImage32> shown;
+  if (shownAny_) shown = CopyOf(*preview_);
   if (!preview_->Resize(w, h) || preview_->pixels == nullptr) return false;
-  pavo::ShowOverBackground(*preview_, *shown);
+  if (shown != nullptr) {
+    pavo::ShowOverBackground(*preview_, *shown);
+  } else {
+    pavo::FillPreviewBackground(*preview_);
+  }
   return true;
 }
 
@@ -235,6 +241,7 @@ void CPreviewSession::ShowStopped(double width, int32_t seed) {
 }
 
 void CPreviewSession::Repainted(double width, int32_t seed) {
+  shownAny_ = preview_ != nullptr && preview_->pixels != nullptr;
   ++repaintCount_;
   lastWidth_ = width;
   lastSeed_ = seed;

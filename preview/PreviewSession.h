@@ -146,6 +146,7 @@ class CPreviewSession {
   double submittedWidth_ = 0.0;
   int32_t submittedSeed_ = 0;
 
+  bool shownAny_ = false;  // a repaint has landed in the preview
   int repaintCount_ = 0;
   double lastWidth_ = 0.0;
   int32_t lastSeed_ = -1;
