@@ -36,6 +36,7 @@ std::string LogReport(std::initializer_list<const CScriptOutput*> outputs,
         if (e.text.size() > room) dropped += e.text.size() - room;
         continue;
       }
+      if (e.kind != CScriptOutput::EKind::kError) continue;  // bs_debug: from the log below
       const auto found = index.find(e.text);
       if (found != index.end()) {
         ++errors[found->second].count;

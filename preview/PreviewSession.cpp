@@ -219,6 +219,8 @@ void CPreviewSession::AfterRepaint(TJobResult& result) {
   lastOutput_ = std::move(result.output);
   lastDebug_ = std::move(result.debugText);
   lastSeconds_ = result.seconds;
+  lastMainCalls_ = result.mainCalls;
+  lastScriptSeconds_ = result.scriptSeconds;
   if (result.stopped && settings_.type == kScriptBrush) {
     repaintStop_ =
         TRepaintStop{result.message, submitted_, painted != nullptr ? CopyOf(*painted) : nullptr};

@@ -96,6 +96,9 @@ class CPreviewSession {
   const CScriptOutput& LastDiscoveryOutput() const { return discoveryOutput_; }
   const std::string& LastDebugText() const { return lastDebug_; }
   double LastRepaintSeconds() const { return lastSeconds_; }
+  // Calls of main and seconds spent in script code by the last repaint shown.
+  int64_t LastMainCalls() const { return lastMainCalls_; }
+  double LastScriptSeconds() const { return lastScriptSeconds_; }
 
   // Called back from Update, HandleEvents and WaitIdle.
   std::function<void()> onDiscovered;  // the status and the sliders are new
@@ -154,6 +157,8 @@ class CPreviewSession {
   CScriptOutput discoveryOutput_;
   std::string lastDebug_;
   double lastSeconds_ = 0.0;
+  int64_t lastMainCalls_ = 0;
+  double lastScriptSeconds_ = 0.0;
 };
 
 }  // namespace quarnel

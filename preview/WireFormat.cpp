@@ -8,6 +8,7 @@ bool ParseFrameHeader(const char header[kFrameHeader], EFrame& type, uint32_t& l
     case EFrame::kJob:
     case EFrame::kHello:
     case EFrame::kPrint:
+    case EFrame::kDebug:
     case EFrame::kError:
     case EFrame::kResult:
       break;

@@ -26,11 +26,13 @@
 namespace quarnel {
 
 // Frame types. Caller to worker: a job. Worker to caller: the greeting sent once at start,
-// a line of print text, the text of an error raised by main or last, the job's result.
+// the text of a print call, of a bs_debug entry, of an error raised by main or last, and the
+// job's result.
 enum class EFrame : uint8_t {
   kJob = 'J',
   kHello = 'H',
   kPrint = 'P',
+  kDebug = 'D',
   kError = 'E',
   kResult = 'R',
 };

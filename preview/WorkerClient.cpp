@@ -355,7 +355,8 @@ bool CWorkerClient::SendRunning() {
 void CWorkerClient::RunHere(TJobRequest& request) {
   TJobResult result;
   CScriptOutput& output = result.output;
-  const pavo::TScriptSinks sinks = output.Sinks(request.collectPrint, request.collectErrors);
+  const pavo::TScriptSinks sinks =
+      output.Sinks(request.collectPrint, request.collectErrors, request.collectDebug);
   request.randomState = pavo::RandomState();
   request.strokeCounter = pavo::strokeCounter;
   const Clock::time_point start = Clock::now();
@@ -419,6 +420,7 @@ void CWorkerClient::EndRunning(std::string failure, bool stuck) {
   request.stopMessage = text;
   request.collectPrint = false;
   request.collectErrors = false;
+  request.collectDebug = false;
   TJobResult result;
   result.output = std::move(current_.output);
   RunJob(request, result, pavo::TScriptSinks{});
@@ -469,6 +471,7 @@ bool CWorkerClient::TakeFrames() {
         limit = greeted_ ? 0 : kMaxHelloFrame;
         break;
       case EFrame::kPrint:
+      case EFrame::kDebug:
       case EFrame::kError:
         limit = greeted_ && running_ ? kMaxTextFrame : 0;
         break;
@@ -510,10 +513,11 @@ bool CWorkerClient::TakeFrames() {
         return false;
       }
       greeted_ = true;
-    } else if (type == EFrame::kPrint || type == EFrame::kError) {
-      current_.output.Add(
-          type == EFrame::kPrint ? CScriptOutput::EKind::kPrint : CScriptOutput::EKind::kError,
-          payload);
+    } else if (type == EFrame::kPrint || type == EFrame::kDebug || type == EFrame::kError) {
+      current_.output.Add(type == EFrame::kPrint   ? CScriptOutput::EKind::kPrint
+                          : type == EFrame::kDebug ? CScriptOutput::EKind::kDebug
+                                                   : CScriptOutput::EKind::kError,
+                          payload);
     } else {
       if (!ReadRecord(payload, current_) || current_.id != running_->id ||
           current_.kind != running_->kind ||

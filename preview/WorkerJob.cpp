@@ -21,6 +21,10 @@ void AddError(void* context, const char* text, size_t length) noexcept {
   static_cast<CScriptOutput*>(context)->Add(CScriptOutput::EKind::kError, {text, length});
 }
 
+void AddDebug(void* context, const char* text, size_t length) noexcept {
+  static_cast<CScriptOutput*>(context)->Add(CScriptOutput::EKind::kDebug, {text, length});
+}
+
 }  // namespace
 
 const char* JobName(EJob kind) {
@@ -58,10 +62,11 @@ void CScriptOutput::Clear() {
   dropped_ = 0;
 }
 
-pavo::TScriptSinks CScriptOutput::Sinks(bool print, bool errors) {
+pavo::TScriptSinks CScriptOutput::Sinks(bool print, bool errors, bool debug) {
   pavo::TScriptSinks sinks;
   sinks.print = print ? AddPrint : nullptr;
   sinks.error = errors ? AddError : nullptr;
+  sinks.debug = debug ? AddDebug : nullptr;
   sinks.context = this;
   return sinks;
 }
@@ -100,6 +105,8 @@ void RunJob(const TJobRequest& request, TJobResult& result, const pavo::TScriptS
     result.stopped = pavo::ScriptJobStopped();
     if (result.stopped) result.message = pavo::ScriptStopMessage();
   }
+  result.mainCalls = pavo::ScriptJobCost().mainCalls;
+  result.scriptSeconds = pavo::ScriptJobCost().seconds;
   pavo::EndScriptJob();
 
   pavo::SetScriptMemoryLimit(savedMemory);

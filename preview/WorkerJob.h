@@ -38,7 +38,7 @@ struct TJobRequest {
   int64_t memoryBytes = 0;
   bool collectPrint = false;  // print text is sent back (else print converts nothing)
   bool collectErrors = false;
-  bool collectDebug = false;  // the bs_debug log comes back with the result
+  bool collectDebug = false;  // bs_debug entries are sent back, and the log with the result
   // The process-wide values a job reads and changes, handed over as they stand when the
   // request is sent, so that a sequence of jobs sees what it would in one process.
   uint32_t randomState = 0;
@@ -75,14 +75,14 @@ void Fields(A& a, TJobRequest& r) {
 // A request is acceptable when its kind is known and its preview size can be painted.
 bool ValidRequest(const TJobRequest& request);
 
-// The text a script gave while the job ran, in the order it came: print output and the errors
-// raised by main or last (one entry per failed call). Bounded: past kMaxBytes of text the
-// rest is only counted.
+// The text a script gave while the job ran, in the order it came: print output, bs_debug
+// entries and the errors raised by main or last (one entry per failed call). Bounded: past
+// kMaxBytes of text the rest is only counted.
 class CScriptOutput {
  public:
   static constexpr size_t kMaxBytes = size_t{16} << 20;
 
-  enum class EKind : uint8_t { kPrint, kError };
+  enum class EKind : uint8_t { kPrint, kDebug, kError };
   struct TEntry {
     EKind kind;
     std::string text;
@@ -93,7 +93,7 @@ class CScriptOutput {
   const std::vector<TEntry>& Entries() const { return entries_; }
   uint64_t DroppedBytes() const { return dropped_; }
   // Sinks that add to this output.
-  pavo::TScriptSinks Sinks(bool print, bool errors);
+  pavo::TScriptSinks Sinks(bool print, bool errors, bool debug);
 
  private:
   std::vector<TEntry> entries_;
@@ -114,7 +114,10 @@ struct TJobResult {
   std::unique_ptr<pavo::CImage32> image;
   uint32_t randomState = 0;
   int32_t strokeCounter = 0;
-  // Filled by the caller: what the script printed and raised while the job ran.
+  // What the script cost: calls of main, seconds spent running script code.
+  int64_t mainCalls = 0;
+  double scriptSeconds = 0.0;
+  // Filled by the caller: what the script printed, logged and raised while the job ran.
   CScriptOutput output;
   double seconds = 0.0;  // from sending the request to having the result
 };
@@ -133,6 +136,8 @@ void Fields(A& a, TJobResult& r) {
   a(pixels);
   a(r.randomState);
   a(r.strokeCounter);
+  a(r.mainCalls);
+  a(r.scriptSeconds);
 }
 
 // Runs the request in this process under its limits: the shared values taken over from the

@@ -91,6 +91,10 @@ void ForwardError(void*, const char* text, size_t length) noexcept {
   SendText(EFrame::kError, text, length);
 }
 
+void ForwardDebug(void*, const char* text, size_t length) noexcept {
+  SendText(EFrame::kDebug, text, length);
+}
+
 // No core file, and (when the interpreter has a limit) an address space bounded a little
 // above it, against host growth that a bug of ours might leave unbounded.
 void Confine(int64_t memoryBytes) {
@@ -159,6 +163,7 @@ int Serve(const std::atomic<uint32_t>* wanted) {
     pavo::TScriptSinks sinks;
     sinks.print = request.collectPrint ? ForwardPrint : nullptr;
     sinks.error = request.collectErrors ? ForwardError : nullptr;
+    sinks.debug = request.collectDebug ? ForwardDebug : nullptr;
     quarnel::RunJob(request, result, sinks, wanted);
     reply.clear();
     quarnel::WriteRecord(reply, result);

@@ -11,6 +11,7 @@
 #include "imaging/Blend.h"
 #include "script/LuaNumbers.h"
 #include "script/ScriptApi.h"
+#include "script/ScriptSinks.h"
 
 namespace pavo {
 
@@ -74,11 +75,14 @@ int bs_debug(lua_State* L) {
   // The log holds at most kMaxDebugLog bytes; lines past that are dropped, so a script
   // logging in a loop cannot take the host's memory.
   if (length > kMaxDebugLog || b->debugLog.Length() > kMaxDebugLog - length) return 0;
+  bool kept = false;
   try {
-    if (b->debugLog.Append(text, length)) b->debugLog.AppendLineBreak();
+    kept = b->debugLog.Append(text, length) && b->debugLog.AppendLineBreak();
   } catch (...) {
     // A log that cannot grow keeps its old text.
   }
+  const TScriptSinks& sinks = GetScriptSinks();
+  if (kept && sinks.debug != nullptr) sinks.debug(sinks.context, text, length);
   return 0;
 }
 

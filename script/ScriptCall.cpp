@@ -1,6 +1,8 @@
 // Protected calls of a script's global functions.
 #include "script/ScriptCall.h"
 
+#include <chrono>
+
 #include "script/ScriptGuard.h"
 #include "script/ScriptLoad.h"
 #include "script/ScriptSinks.h"
@@ -33,7 +35,13 @@ bool CallScriptGlobal(lua_State* L, const TScriptCall& call, bool reportFailure)
   // Once the job is stopped by its budget nothing more runs: the call fails with the stop
   // message at once.
   const bool allowed = ArmScriptHook(L, call.name);
-  bool ok = allowed && lua_cpcall(L, RunCall, const_cast<TScriptCall*>(&call)) == 0;
+  bool ok = false;
+  if (allowed) {
+    const auto start = std::chrono::steady_clock::now();
+    ok = lua_cpcall(L, RunCall, const_cast<TScriptCall*>(&call)) == 0;
+    AddScriptRun(call.name,
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
   // A stop swallowed by a C function of the script still fails the call.
   if (ok && ScriptJobStopped()) ok = false;
   if (!ok && reportFailure) {

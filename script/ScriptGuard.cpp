@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace pavo {
@@ -64,6 +65,7 @@ struct TJob {
   std::string message;
   const std::atomic<uint32_t>* cancelWord = nullptr;
   uint32_t cancelId = 0;
+  TScriptJobCost cost;
 };
 
 TJob job;
@@ -165,6 +167,7 @@ void BeginScriptJob(double seconds, const char* name) {
   job.timed = seconds > 0.0;
   job.seconds = seconds;
   job.cancelWord = nullptr;
+  job.cost = TScriptJobCost{};
   if (job.timed) {
     job.deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                       std::chrono::duration<double>(seconds));
@@ -191,6 +194,13 @@ void StopScriptJob(const std::string& message) {
   } catch (...) {
     job.message.clear();
   }
+}
+
+const TScriptJobCost& ScriptJobCost() { return job.cost; }
+
+void AddScriptRun(const char* call, double seconds) {
+  if (call != nullptr && std::strcmp(call, "main") == 0) ++job.cost.mainCalls;
+  job.cost.seconds += seconds;
 }
 
 bool ScriptJobStopped() { return job.stopped; }

@@ -63,6 +63,16 @@ const std::string& ScriptStopMessage();
 // its remaining loads and calls fail at once, as after a stop by the budget.
 void StopScriptJob(const std::string& message);
 
+// What the scripts of the running job have cost so far: the calls of main, and the time spent
+// running script code (the main chunk with its compilation, every call of a global).
+struct TScriptJobCost {
+  int64_t mainCalls = 0;
+  double seconds = 0.0;
+};
+const TScriptJobCost& ScriptJobCost();
+// Adds one run of script code; `call` names it as for ArmScriptHook.
+void AddScriptRun(const char* call, double seconds);
+
 // Sets the count hook on L again before the host calls into the script; `call` names what
 // is called ("main", "the main chunk") for the stop message. False (nothing may be called)
 // once the job is stopped.

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <lua.hpp>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -458,8 +459,11 @@ void LoadScript(CMangaBrush& brush, CBrushStroke& stroke) {
 
   // The chunk is named by its own text, so messages read [string "first line..."]:LINE: ...
   ArmScriptHook(L, "the main chunk");
+  const auto start = std::chrono::steady_clock::now();
   int status = luaL_loadstring(L, text.get());
   if (status == 0) status = lua_pcall(L, 0, LUA_MULTRET, 0);
+  AddScriptRun("the main chunk",
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   if (status != 0) {
     ScriptErrorText(L, brush.loadError);
   } else if (ScriptJobStopped()) {

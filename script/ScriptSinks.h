@@ -17,6 +17,7 @@ using TScriptTextSink = void (*)(void* context, const char* text, size_t length)
 struct TScriptSinks {
   TScriptTextSink error = nullptr;  // one failed call of main or last: its error text
   TScriptTextSink print = nullptr;  // the text of one print call, final "\n" included
+  TScriptTextSink debug = nullptr;  // the text of one bs_debug entry the brush's log kept
   void* context = nullptr;
 };
 

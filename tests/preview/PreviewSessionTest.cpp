@@ -261,4 +261,32 @@ TEST_F(PreviewSessionTest, StopInDiscoveryHoldsUntilTheReload) {
   EXPECT_EQ(s->params[0].label, "fixed");
 }
 
+// What a repaint gives besides pixels: print, bs_debug and errors in the order the script
+// gave them, and its cost (calls of main, time in script code).
+TEST_F(PreviewSessionTest, RepaintOutputKeepsTheScriptsOrderAndCost) {
+  auto s = Session();
+  s->collectPrint = s->collectErrors = s->collectDebug = true;
+  Load(*s, Script("n = 0\n"
+                  "function main(x, y, p)\n"
+                  "  n = n + 1\n"
+                  "  if n == 1 then print('a') bs_debug('b') print('c') end\n"
+                  "  if n == 2 then error('d', 0) end\n"
+                  "end\n"));
+  using K = quarnel::CScriptOutput::EKind;
+  const auto& entries = s->LastOutput().Entries();
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[0].kind, K::kPrint);
+  EXPECT_EQ(entries[0].text, "a\n");
+  EXPECT_EQ(entries[1].kind, K::kDebug);
+  EXPECT_EQ(entries[1].text, "b");
+  EXPECT_EQ(entries[2].kind, K::kPrint);
+  EXPECT_EQ(entries[3].kind, K::kError);
+  EXPECT_EQ(entries[3].text, "d");
+  EXPECT_EQ(s->LastDebugText(), "b\r\n");
+  // The test stroke: 301 steps of 0.01 over three segments, each a call of main.
+  EXPECT_EQ(s->LastMainCalls(), 301);
+  EXPECT_GT(s->LastScriptSeconds(), 0.0);
+  EXPECT_GE(s->LastRepaintSeconds(), s->LastScriptSeconds());
+}
+
 }  // namespace
