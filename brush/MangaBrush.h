@@ -44,9 +44,9 @@ struct TDabState {
   double x = 0.0;
   double y = 0.0;
   int32_t opacity = 255;
-  NRECT rect;         // circular dabs painted during the call
+  NRECT rect;  // circular dabs painted during the call
   bool scriptStep = false;
-  NRECT scriptRect;   // areas painted by the script during the call
+  NRECT scriptRect;  // areas painted by the script during the call
 };
 
 class CMangaBrush {
@@ -64,6 +64,12 @@ class CMangaBrush {
   NRECT lastDrawRect;
   int32_t lastEndIndex = 0;
   bool firstDabPending = true;
+  // Drawing one stroke in pieces as its points arrive: when set, a StrokeDraw that starts where
+  // the last one ended takes up the walk at the parameter where that one stopped (the first
+  // step at or past its end) instead of at the start index, so the pieces step exactly where
+  // one call over the whole range would. Off by default: every call then starts at its start.
+  bool continuePieces = false;
+  double walkResume = -1.0;  // where the last walk stopped; below 0 when it cannot go on
   lua_State* lua = nullptr;  // owned; closed by CloseScript
   bool scriptLoaded = false;
   NRECT dabRect;
@@ -102,8 +108,7 @@ class CMangaBrush {
   void SetBrushType(int32_t t) { type = t; }
   int32_t GetBrushType() const { return type; }
   void SetLayerOffset(int32_t x, int32_t y);
-  void SetLayers(CImageTile32* canvas, CImageTile32* base, CImageTile8* stroke,
-                 CImageTile8* mask);
+  void SetLayers(CImageTile32* canvas, CImageTile32* base, CImageTile8* stroke, CImageTile8* mask);
 
   // Draws the stroke from point index start up to end; r receives the painted area with its
   // margins. False when nothing was painted.
@@ -117,8 +122,7 @@ class CMangaBrush {
   void PaintRect(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour, uint8_t opacity);
   void PaintDisc(double cx, double cy, double r, uint32_t colour, uint8_t opacity, bool falloff,
                  double falloffPower);
-  void PaintPixel(int32_t x, int32_t y, int32_t red, int32_t green, int32_t blue,
-                  int32_t opacity);
+  void PaintPixel(int32_t x, int32_t y, int32_t red, int32_t green, int32_t blue, int32_t opacity);
   uint32_t ReadPixel(int32_t x, int32_t y) const;
   uint32_t ReadPixelAlpha(int32_t x, int32_t y) const;
 };

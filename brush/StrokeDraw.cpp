@@ -27,11 +27,14 @@ inline int32_t TruncOpacity(double v) {
 
 bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOptions& options,
                              int32_t start, int32_t end) {
+  const bool resumes = continuePieces && start == lastEndIndex && walkResume >= start &&
+                       walkResume < static_cast<double>(start) + 1.0;
   if (start < lastEndIndex) {
     firstDabPending = true;
     lastDrawRect = NRECT();
   }
   lastEndIndex = end;
+  walkResume = -1.0;
 
   const CBrushInfo* info = stroke.GetBrushInfo();
   if (info == nullptr) {  // no settings, no radius: nothing can be drawn
@@ -53,7 +56,7 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
 
   // t advances by repeated addition, so the rounding of every addition carries into the
   // next step (a walk from 0 to 3 in steps of 0.01 makes 301 steps).
-  double t = start;
+  double t = resumes ? walkResume : start;
   bool result = false;
   while (t < end) {
     const int32_t i = static_cast<int32_t>(t);  // start <= t < end: inside int32
@@ -103,6 +106,7 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
     if (!(next > t)) break;
     t = next;
   }
+  if (t >= end) walkResume = t;
 
   NRECT painted = dab.rect;
   if (dab.scriptStep) {

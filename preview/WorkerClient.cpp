@@ -106,39 +106,30 @@ CWorkerClient::~CWorkerClient() {
   }
 }
 
-uint32_t CWorkerClient::Submit(TJobRequest request) {
+uint32_t CWorkerClient::Submit(TJobRequest request, ESubmit how) {
   request.id = ++nextId_;
   request.seconds = limits_.seconds;
   request.memoryBytes = limits_.memoryBytes;
-  want_ = request.id;
-  ready_.reset();
-  pending_ = std::move(request);
-  if (running_) {
-    // The running job sees that it is no longer wanted and stops; one that does not is killed.
-    shared_->store(want_, std::memory_order_relaxed);
-    if (!cancelAt_) {
-      cancelAt_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                     std::chrono::duration<double>(kCancelGrace));
-      ArmTimer();
-    }
-    return want_;
-  }
-  SendNext();
-  return want_;
+  if (how == ESubmit::kSupersede) Supersede(request.id);
+  pending_.push_back(std::move(request));
+  if (!running_) SendNext();
+  return nextId_;
 }
 
-void CWorkerClient::CancelAll() {
-  want_ = ++nextId_;  // no job has this id: whatever runs is no longer wanted
-  delivered_ = want_;
-  pending_.reset();
-  ready_.reset();
-  if (running_) {
-    shared_->store(want_, std::memory_order_relaxed);
-    if (!cancelAt_) {
-      cancelAt_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                     std::chrono::duration<double>(kCancelGrace));
-      ArmTimer();
-    }
+void CWorkerClient::CancelAll() { Supersede(++nextId_); }  // an id no job has
+
+// Every job below `from` is no longer wanted: the queued ones are dropped, results not yet
+// handed out too, and the running one sees it and stops (or is killed after a grace).
+void CWorkerClient::Supersede(uint32_t from) {
+  wantFrom_ = from;
+  pending_.clear();
+  ready_.clear();
+  if (!running_ || running_->id >= wantFrom_) return;
+  shared_->store(wantFrom_, std::memory_order_relaxed);
+  if (!cancelAt_) {
+    cancelAt_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(kCancelGrace));
+    ArmTimer();
   }
 }
 
@@ -155,10 +146,9 @@ bool CWorkerClient::Poll(TJobResult& result) {
   if (socket_ >= 0) ReadWorker();
   CheckDeadlines();
   ArmTimer();
-  if (!ready_) return false;
-  result = std::move(*ready_);
-  ready_.reset();
-  delivered_ = result.id;
+  if (ready_.empty()) return false;
+  result = std::move(ready_.front());
+  ready_.pop_front();
   return true;
 }
 
@@ -245,7 +235,7 @@ bool CWorkerClient::StartWorker() {
   pid_ = pid;
   socket_ = mine;
   shared_ = static_cast<std::atomic<uint32_t>*>(mapped);
-  shared_->store(want_, std::memory_order_relaxed);
+  shared_->store(wantFrom_, std::memory_order_relaxed);
   workerMemory_ = limits_.memoryBytes;
   greeted_ = false;
   received_.clear();
@@ -275,9 +265,9 @@ void CWorkerClient::StopWorker() {
 // --- jobs ------------------------------------------------------------------------------------
 
 void CWorkerClient::SendNext() {
-  while (!running_ && pending_) {
-    TJobRequest request = std::move(*pending_);
-    pending_.reset();
+  while (!running_ && !pending_.empty()) {
+    TJobRequest request = std::move(pending_.front());
+    pending_.pop_front();
     if (noWorker_ || !limits_.isolate || !ValidRequest(request)) {
       RunHere(request);
       continue;
@@ -288,8 +278,10 @@ void CWorkerClient::SendNext() {
       RunHere(request);
       continue;
     }
-    request.randomState = pavo::RandomState();
-    request.strokeCounter = pavo::strokeCounter;
+    if (sharesState_) {
+      request.randomState = pavo::RandomState();
+      request.strokeCounter = pavo::strokeCounter;
+    }
     running_ = std::move(request);
     if (SendRunning()) continue;
     // Gone since its last job (killed from outside): one new worker.
@@ -307,8 +299,7 @@ void CWorkerClient::SendNext() {
 }
 
 bool CWorkerClient::SendRunning() {
-  shared_->store(running_->id, std::memory_order_relaxed);
-  if (want_ != running_->id) shared_->store(want_, std::memory_order_relaxed);
+  shared_->store(wantFrom_, std::memory_order_relaxed);
   current_ = TJobResult{};
   current_.id = running_->id;
   current_.kind = running_->kind;
@@ -357,8 +348,10 @@ void CWorkerClient::RunHere(TJobRequest& request) {
   CScriptOutput& output = result.output;
   const pavo::TScriptSinks sinks =
       output.Sinks(request.collectPrint, request.collectErrors, request.collectDebug);
-  request.randomState = pavo::RandomState();
-  request.strokeCounter = pavo::strokeCounter;
+  if (sharesState_) {
+    request.randomState = pavo::RandomState();
+    request.strokeCounter = pavo::strokeCounter;
+  }
   const Clock::time_point start = Clock::now();
   RunJob(request, result, sinks);
   result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -367,10 +360,12 @@ void CWorkerClient::RunHere(TJobRequest& request) {
 
 void CWorkerClient::Finish(TJobResult&& result) {
   // What the job did to the shared values happened, shown or not.
-  pavo::SetRandomState(result.randomState);
-  pavo::strokeCounter = result.strokeCounter;
-  if (result.id == want_) {
-    ready_ = std::move(result);
+  if (sharesState_) {
+    pavo::SetRandomState(result.randomState);
+    pavo::strokeCounter = result.strokeCounter;
+  }
+  if (result.id >= wantFrom_) {
+    ready_.push_back(std::move(result));
     Signal();
   }
 }
@@ -399,7 +394,7 @@ void CWorkerClient::EndRunning(std::string failure, bool stuck) {
   running_.reset();
   killAt_.reset();
   cancelAt_.reset();
-  if (request.id != want_) {
+  if (request.id < wantFrom_) {
     SendNext();
     return;
   }
@@ -507,7 +502,7 @@ bool CWorkerClient::TakeFrames() {
           running_.reset();
           killAt_.reset();
           cancelAt_.reset();
-          if (request.id == want_) RunHere(request);
+          if (request.id >= wantFrom_) RunHere(request);
           SendNext();
         }
         return false;
@@ -551,7 +546,7 @@ bool CWorkerClient::TakeFrames() {
 
 void CWorkerClient::CheckDeadlines() {
   const Clock::time_point now = Clock::now();
-  if (running_ && cancelAt_ && now >= *cancelAt_ && running_->id != want_) {
+  if (running_ && cancelAt_ && now >= *cancelAt_ && running_->id < wantFrom_) {
     // A superseded job that does not stop: its worker goes, the next job gets a new one.
     StopWorker();
     running_.reset();

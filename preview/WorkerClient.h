@@ -1,11 +1,13 @@
 // The caller's side of the worker program: jobs submitted without waiting, results collected
 // when they come, and the worker kept in check.
 //
-// Submitting returns at once. One job runs at a time; a newer submission supersedes every job
-// before it: one not yet sent is dropped, the running one is cancelled (it stops at its next
-// look at the budget; a job that does not answer within kCancelGrace is ended by killing the
-// worker), and only the newest job's result is ever delivered. So twenty submissions during a
-// slow repaint run that repaint's remains and then the twentieth, never a queue.
+// Submitting returns at once. One job runs at a time. A submission normally supersedes every
+// job before it: those not yet sent are dropped, the running one is cancelled (it stops at its
+// next look at the budget; a job that does not answer within kCancelGrace is ended by killing
+// the worker), and their results are never delivered. So twenty submissions during a slow
+// repaint run that repaint's remains and then the twentieth, never a queue. A job submitted
+// to queue instead runs after the ones before it, and every queued result is delivered in
+// order (the pieces of a stroke being painted).
 //
 // Everything the client waits for (the worker's socket, its deadlines, a result made in this
 // process) makes EventFd() readable: a window watches that one descriptor and calls Poll when
@@ -24,6 +26,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 
@@ -55,14 +58,20 @@ class CWorkerClient {
   // The worker program to start (tests give a misbehaving one); empty: WorkerProgramPath().
   void SetProgram(const std::string& path) { program_ = path; }
 
+  enum class ESubmit { kSupersede, kQueue };
   // Sends or queues the job (its id, budget and memory limit are filled in) and returns its
-  // id; every earlier job is superseded. The shared random generator's state and the stroke
-  // counter are handed over when the job is sent and taken back from its result.
-  uint32_t Submit(TJobRequest request);
+  // id. The shared random generator's state and the stroke counter are handed over when the
+  // job is sent and taken back from its result, unless SetSharesProcessState(false).
+  uint32_t Submit(TJobRequest request, ESubmit how = ESubmit::kSupersede);
   // Supersedes everything submitted: no result will be delivered.
   void CancelAll();
   // A job submitted and its result not yet delivered.
-  bool Busy() const { return want_ != delivered_; }
+  bool Busy() const {
+    return !pending_.empty() || (running_ && running_->id >= wantFrom_) || !ready_.empty();
+  }
+  // Whether jobs run on this process's random generator and stroke counter (the preview's);
+  // a client whose jobs keep a state of their own in the worker (the scratchpad's) says no.
+  void SetSharesProcessState(bool shares) { sharesState_ = shares; }
 
   int EventFd() const { return epoll_; }
   // Does what has come due without blocking. True when the newest job has ended: its result
@@ -80,6 +89,7 @@ class CWorkerClient {
  private:
   using Clock = std::chrono::steady_clock;
 
+  void Supersede(uint32_t from);
   bool StartWorker();
   void StopWorker();
   bool SendRunning();
@@ -108,15 +118,15 @@ class CWorkerClient {
   int started_ = 0;
 
   uint32_t nextId_ = 0;
-  uint32_t want_ = 0;       // the newest job submitted
-  uint32_t delivered_ = 0;  // the newest job whose result was handed out or dropped
-  std::optional<TJobRequest> pending_;
+  uint32_t wantFrom_ = 0;  // jobs below this id are superseded
+  bool sharesState_ = true;
+  std::deque<TJobRequest> pending_;
   std::optional<TJobRequest> running_;
   Clock::time_point sentAt_;
   std::optional<Clock::time_point> killAt_;
   std::optional<Clock::time_point> cancelAt_;
   TJobResult current_;  // the running job's result as it is collected
-  std::optional<TJobResult> ready_;
+  std::deque<TJobResult> ready_;
   std::string received_;  // bytes from the worker not yet taken as frames
 };
 

@@ -142,7 +142,7 @@ void Fields(A& a, TJobResult& r) {
 
 // Runs the request in this process under its limits: the shared values taken over from the
 // request, the job run, its outcome and the shared values written into the result. The job is
-// cancelled once *cancelWord (when given) no longer holds the request's id.
+// cancelled once *cancelWord (when given) rises above the request's id.
 void RunJob(const TJobRequest& request, TJobResult& result, const pavo::TScriptSinks& sinks,
             const std::atomic<uint32_t>* cancelWord = nullptr);
 

@@ -3,7 +3,7 @@
 //
 // The caller starts `quarnel-worker --parent PID --memory-limit BYTES` with a stream socket as
 // file descriptor 3 and a shared memory block of one page as descriptor 4, whose first 32 bits
-// hold the id of the job the caller still wants (a job seeing another id there stops).
+// hold the lowest id of the jobs the caller still wants (a job seeing a higher one stops).
 // Standard input and output are /dev/null; standard error is the caller's. The worker greets
 // with a kHello frame holding kWireVersion, then answers each kJob frame with any number of
 // kPrint and kError frames and one kResult frame. It ends when the socket closes, and dies

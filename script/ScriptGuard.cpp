@@ -96,7 +96,7 @@ void ComposeStopMessage(lua_State* L, lua_Debug* ar) {
 
 bool Cancelled() {
   return job.cancelWord != nullptr &&
-         job.cancelWord->load(std::memory_order_relaxed) != job.cancelId;
+         job.cancelWord->load(std::memory_order_relaxed) > job.cancelId;
 }
 
 void StopCancelled() {

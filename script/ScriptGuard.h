@@ -40,9 +40,9 @@ double ScriptTimeLimit();
 // "repaint"). seconds <= 0 means no budget. Jobs do not nest.
 void BeginScriptJob(double seconds, const char* job);
 void EndScriptJob();
-// The running job is cancelled once *word no longer holds `id` (a newer job replaced it; the
-// word may be written by another process through shared memory): it stops where a spent
-// budget would stop it, and nothing of it is shown. Cleared by EndScriptJob.
+// The running job is cancelled once *word rises above `id` (a newer job replaced it; the word
+// may be written by another process through shared memory): it stops where a spent budget
+// would stop it, and nothing of it is shown. Cleared by EndScriptJob.
 void WatchScriptJobCancel(const std::atomic<uint32_t>* word, uint32_t id);
 
 // A job over the lifetime of a scope, with the budget of SetScriptTimeLimit.
