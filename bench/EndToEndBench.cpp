@@ -26,10 +26,7 @@ pavo::CBrushInfo SettledSettings(const std::string& path) {
   CPreviewSession session(limits);
   session.SetScript(path);
   session.DiscoverNow();
-  pavo::CBrushInfo info = session.Settings();
-  info.width = session.size.position;
-  for (int i = 0; i < pavo::kParamSlots; ++i) info.property.value[i] = session.params[i].position;
-  return info;
+  return session.SettledSettings();
 }
 
 }  // namespace quarnel::bench

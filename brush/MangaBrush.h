@@ -66,10 +66,13 @@ class CMangaBrush {
   bool firstDabPending = true;
   // Drawing one stroke in pieces as its points arrive: when set, a StrokeDraw that starts where
   // the last one ended takes up the walk at the parameter where that one stopped (the first
-  // step at or past its end) instead of at the start index, so the pieces step exactly where
-  // one call over the whole range would. Off by default: every call then starts at its start.
+  // step at or past its end) and with the disc sampling it had, instead of at the start index
+  // afresh, so the pieces step exactly where one call over the whole range would. Off by
+  // default: every call then starts at its start.
   bool continuePieces = false;
   double walkResume = -1.0;  // where the last walk stopped; below 0 when it cannot go on
+  int32_t walkStepX = 1;     // and the disc sampling steps it had left there
+  int32_t walkStepY = 1;
   lua_State* lua = nullptr;  // owned; closed by CloseScript
   bool scriptLoaded = false;
   NRECT dabRect;

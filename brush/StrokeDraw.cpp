@@ -27,8 +27,8 @@ inline int32_t TruncOpacity(double v) {
 
 bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOptions& options,
                              int32_t start, int32_t end) {
-  const bool resumes = continuePieces && start == lastEndIndex && walkResume >= start &&
-                       walkResume < static_cast<double>(start) + 1.0;
+  const bool resumes = continuePieces && start == lastEndIndex && walkResume >= start;
+  const double resumeAt = walkResume;
   if (start < lastEndIndex) {
     firstDabPending = true;
     lastDrawRect = NRECT();
@@ -49,6 +49,10 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
   }
 
   TDabState dab;
+  if (resumes) {
+    dab.sampleStepX = walkStepX;
+    dab.sampleStepY = walkStepY;
+  }
   dab.stroke = &stroke;
   dab.options = &options;
   dab.halfWidthMax = info->ApplyPressureToWidth(options.width, 1.0) * 0.5;
@@ -56,7 +60,7 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
 
   // t advances by repeated addition, so the rounding of every addition carries into the
   // next step (a walk from 0 to 3 in steps of 0.01 makes 301 steps).
-  double t = resumes ? walkResume : start;
+  double t = resumes ? resumeAt : start;
   bool result = false;
   while (t < end) {
     const int32_t i = static_cast<int32_t>(t);  // start <= t < end: inside int32
@@ -106,7 +110,11 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
     if (!(next > t)) break;
     t = next;
   }
-  if (t >= end) walkResume = t;
+  if (t >= end) {
+    walkResume = t;
+    walkStepX = dab.sampleStepX;
+    walkStepY = dab.sampleStepY;
+  }
 
   NRECT painted = dab.rect;
   if (dab.scriptStep) {

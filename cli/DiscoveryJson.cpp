@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "preview/TextDecode.h"
 #include "preview/Slider.h"
+#include "preview/TextDecode.h"
 
 namespace quarnel {
 

@@ -128,6 +128,15 @@ bool ApplyMemoryLimit(std::string_view v, TRenderOptions& o, std::string& error)
   return true;
 }
 
+bool ApplyStrokes(std::string_view v, TRenderOptions& o, std::string& error) {
+  if (v.empty()) {
+    error = "empty file name for --strokes";
+    return false;
+  }
+  o.strokes = std::string(v);
+  return true;
+}
+
 bool ApplyDiscover(std::string_view, TRenderOptions& o, std::string&) {
   o.discover = true;
   return true;
@@ -165,6 +174,11 @@ const TOptionRow kOptions[] = {
     {0, "no-pressure", nullptr, "untick the pressure box: the size ignores the pen pressure",
      ApplyNoPressure},
     {0, "seed", "S", "seed of the test stroke's random numbers (default 0)", ApplySeed},
+    {0, "strokes", "FILE",
+     "paint the strokes of a stroke file (JSON, as the tester's scratchpad saves it) instead "
+     "of the test stroke, on a canvas of the file's size (--width and --height are then not "
+     "used)",
+     ApplyStrokes},
     {0, "time-limit", "SECONDS",
      "time allowed to the script's discovery and to the repaint, each; a script that runs "
      "longer is stopped and shown as failed (default 2; 0 for none)",

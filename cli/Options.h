@@ -29,6 +29,7 @@ struct TRenderOptions {
   bool help = false;
   bool version = false;
   std::optional<std::string> script;
+  std::optional<std::string> strokes;  // a stroke file painted instead of the test stroke
 };
 
 // Parses argv; false with a one-line message naming the problem for bad usage. --help and

@@ -16,7 +16,9 @@
 #include "cli/PngFile.h"
 #include "cli/ScriptLog.h"
 #include "imaging/Image.h"
+#include "preview/PadSession.h"
 #include "preview/PreviewSession.h"
+#include "preview/StrokeFile.h"
 #include "preview/TextDecode.h"
 
 #ifndef QUARNEL_VERSION
@@ -120,6 +122,61 @@ void ReportStatus(const std::string& status) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+// The sliders moved as the options say, as the user would move them.
+void MoveSliders(const quarnel::TRenderOptions& options, quarnel::CPreviewSession& session) {
+  if (options.size) session.size.SetPosition(*options.size);
+  for (const quarnel::TParamOverride& p : options.params) {
+    quarnel::TSlider& slider = session.params[p.slot - 1];
+    if (slider.enabled) {
+      slider.SetPosition(p.position);
+    } else {
+      // A disabled slider cannot be moved in the window; its position stays 0.
+      const int32_t count = session.Settings().property.count;
+      Say("--param " + std::to_string(p.slot) + "=" + std::to_string(p.position) +
+          " ignored: slider " + std::to_string(p.slot) + " is disabled (" +
+          (options.script ? "the script answers " + std::to_string(count) + " parameter" +
+                                (count == 1 ? "" : "s")
+                          : std::string("no script")) +
+          ")");
+    }
+  }
+}
+
+// --strokes: the script discovered and its sliders settled as for the preview, then the
+// file's strokes painted on a pad of the file's size, as the scratchpad paints them.
+int RenderStrokes(const quarnel::TRenderOptions& options, const quarnel::TJobLimits& limits,
+                  quarnel::CPreviewSession& session, const quarnel::TStrokeFile& file,
+                  CStdoutGuard& out) {
+  if (options.script) {
+    session.SetScript(*options.script);
+    session.DiscoverNow();
+  }
+  MoveSliders(options, session);
+  pavo::CImage32 image(pavo::CImage32::TNoSize{});
+  if (!image.Resize(file.width, file.height) || image.pixels == nullptr) {
+    Say("cannot allocate a pad of " + std::to_string(file.width) + " x " +
+        std::to_string(file.height) + " pixels");
+    return kExitOutput;
+  }
+  quarnel::CPadSession pad(limits);
+  pad.fixedSeed = options.seed;
+  pad.collectOutput = options.log;
+  pad.SetImage(&image);
+  pad.SetBrush(session.SettledSettings());
+  pad.Load(file);
+  pad.WaitIdle();
+  if (options.script) {
+    ReportStatus(session.Status());
+    if (!pad.Status().empty()) ReportStatus(pad.Status());
+  }
+  if (options.log) {
+    std::fflush(stdout);
+    std::fputs(quarnel::LogReport({&session.LastDiscoveryOutput(), &pad.LastOutput()}, {}).c_str(),
+               stderr);
+  }
+  return WriteImage(out, options.output, image);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -169,6 +226,15 @@ int main(int argc, char** argv) {
     return WriteText(out, quarnel::DiscoveryJson(session.Status(), session.Settings()) + "\n");
   }
 
+  if (options.strokes) {
+    quarnel::TStrokeFile file;
+    if (!quarnel::ReadStrokeFile(*options.strokes, file, error)) {
+      Say("--strokes: " + error);
+      return kExitUsage;
+    }
+    return RenderStrokes(options, limits, session, file, out);
+  }
+
   pavo::CImage32 image(pavo::CImage32::TNoSize{});
   session.SetPreview(&image);
   if (!session.ResizePreview(options.width, options.height)) {
@@ -186,22 +252,7 @@ int main(int argc, char** argv) {
   }
 
   // The sliders moved as the user would, then the repaint the next timer tick makes.
-  if (options.size) session.size.SetPosition(*options.size);
-  for (const quarnel::TParamOverride& p : options.params) {
-    quarnel::TSlider& slider = session.params[p.slot - 1];
-    if (slider.enabled) {
-      slider.SetPosition(p.position);
-    } else {
-      // A disabled slider cannot be moved in the window; its position stays 0.
-      const int32_t count = session.Settings().property.count;
-      Say("--param " + std::to_string(p.slot) + "=" + std::to_string(p.position) +
-          " ignored: slider " + std::to_string(p.slot) + " is disabled (" +
-          (options.script ? "the script answers " + std::to_string(count) + " parameter" +
-                                (count == 1 ? "" : "s")
-                          : std::string("no script")) +
-          ")");
-    }
-  }
+  MoveSliders(options, session);
   if (!options.script) session.ResetChangeCache();
   session.Update(false);
   session.WaitIdle();

@@ -85,6 +85,16 @@ void CPreviewSession::Update(bool reload) {
   Repaint();
 }
 
+pavo::CBrushInfo CPreviewSession::SettledSettings() const {
+  pavo::CBrushInfo info = settings_;
+  info.width = size.position;
+  info.pressureSize = pressure;
+  if (!scriptPath_.empty()) {
+    for (int i = 0; i < pavo::kParamSlots; ++i) info.property.value[i] = params[i].position;
+  }
+  return info;
+}
+
 void CPreviewSession::DiscoverNow() {
   sizeCaption_ = std::to_string(size.position) + " [px]";
   settings_.width = size.position;

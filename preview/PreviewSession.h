@@ -85,6 +85,9 @@ class CPreviewSession {
   // The status: "OK", the interpreter's message, or the stop message (bytes).
   const std::string& Status() const { return status_; }
   const pavo::CBrushInfo& Settings() const { return settings_; }
+  // The settings a repaint would paint with now: the size slider's width, the pressure box,
+  // the parameter sliders' positions.
+  pavo::CBrushInfo SettledSettings() const;
   bool ScriptStopped() const { return discoveryStopped_ || repaintStop_.has_value(); }
 
   // The last repaint shown: its count, brush width and seed, what the script printed and

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "brush/BrushInfo.h"
 #include "imaging/Image.h"
@@ -65,6 +66,18 @@ class CWireWriter {
   void operator()(const bool& v) { out_.push_back(v ? 1 : 0); }
   void operator()(const std::string& v);
   void operator()(const TPixelField& v);
+  // A count, then the items (records through their Fields, or nested lists).
+  template <class T>
+  void operator()(const std::vector<T>& v) {
+    (*this)(static_cast<uint32_t>(v.size()));
+    for (const T& item : v) {
+      if constexpr (requires { item.size(); }) {
+        (*this)(item);
+      } else {
+        Fields(*this, const_cast<T&>(item));
+      }
+    }
+  }
 
  private:
   void PutLittle(uint64_t v, int bytes) {
@@ -101,6 +114,25 @@ class CWireReader {
   void operator()(bool& v);
   void operator()(std::string& v);
   void operator()(TPixelField& v);
+  template <class T>
+  void operator()(std::vector<T>& v) {
+    uint32_t n = 0;
+    (*this)(n);
+    // Every item takes at least one byte: a count beyond what is left is a lie.
+    if (!Have(0) || n > bytes_.size() - at_) {
+      ok_ = false;
+      return;
+    }
+    v.resize(n);
+    for (T& item : v) {
+      if constexpr (requires { item.size(); }) {
+        (*this)(item);
+      } else {
+        Fields(*this, item);
+      }
+      if (!ok_) return;
+    }
+  }
 
  private:
   bool Have(size_t n) {

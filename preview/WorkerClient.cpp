@@ -303,7 +303,7 @@ bool CWorkerClient::SendRunning() {
   current_ = TJobResult{};
   current_.id = running_->id;
   current_.kind = running_->kind;
-  if (running_->kind == EJob::kRepaint) {
+  if (PaintsPixels(running_->kind)) {
     current_.image = std::make_unique<pavo::CImage32>(pavo::CImage32::TNoSize{});
   }
   std::string payload;
@@ -421,6 +421,7 @@ void CWorkerClient::EndRunning(std::string failure, bool stuck) {
   RunJob(request, result, pavo::TScriptSinks{});
   result.stopped = true;
   result.message = text;
+  result.workerLost = true;
   result.seconds = std::chrono::duration<double>(Clock::now() - sentAt_).count();
   Finish(std::move(result));
   SendNext();
@@ -516,7 +517,7 @@ bool CWorkerClient::TakeFrames() {
     } else {
       if (!ReadRecord(payload, current_) || current_.id != running_->id ||
           current_.kind != running_->kind ||
-          (running_->kind == EJob::kRepaint && (current_.image->width != running_->width ||
+          (PaintsPixels(running_->kind) && (current_.image->width != running_->width ||
                                                 current_.image->height != running_->height))) {
         broken = true;
         break;

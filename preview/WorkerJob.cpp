@@ -25,15 +25,51 @@ void AddDebug(void* context, const char* text, size_t length) noexcept {
   static_cast<CScriptOutput*>(context)->Add(CScriptOutput::EKind::kDebug, {text, length});
 }
 
+// The scratchpad of this process: its canvas lives from job to job.
+CPadCanvas pad;
+uint32_t padGeneration = 0;
+
+void RunPadJob(const TJobRequest& request, TJobResult& result) {
+  if (request.kind == EJob::kPadReplay) {
+    padGeneration = request.padGeneration;
+    pad.Reset(request.width, request.height, static_cast<uint32_t>(request.seed));
+    for (const TPadStroke& stroke : request.strokes) {
+      if (pavo::ScriptJobStopped()) break;  // what the stop left is what the pad shows
+      pad.PaintStroke(result.info, stroke);
+    }
+  } else if (padGeneration != request.padGeneration || pad.Width() != request.width ||
+             pad.Height() != request.height) {
+    result.padLost = true;
+  } else {
+    if ((request.piece & kPieceBegins) != 0) pad.Begin(result.info);
+    pad.Extend(request.strokes.front());
+    if ((request.piece & kPieceEnds) != 0) pad.Finish();
+  }
+  pad.Compose(*result.image);
+}
+
 }  // namespace
 
 const char* JobName(EJob kind) {
-  return kind == EJob::kDiscovery ? "parameter discovery" : "the repaint";
+  switch (kind) {
+    case EJob::kDiscovery:
+      return "parameter discovery";
+    case EJob::kPadReplay:
+      return "the scratchpad's repaint";
+    case EJob::kPadPiece:
+      return "the stroke on the scratchpad";
+    case EJob::kRepaint:
+      break;
+  }
+  return "the repaint";
 }
 
 bool ValidRequest(const TJobRequest& r) {
   if (r.kind == EJob::kDiscovery) return true;
-  if (r.kind != EJob::kRepaint || r.width < 1 || r.height < 1) return false;
+  const bool painting =
+      r.kind == EJob::kRepaint || r.kind == EJob::kPadReplay || r.kind == EJob::kPadPiece;
+  if (!painting || r.width < 1 || r.height < 1) return false;
+  if (r.kind == EJob::kPadPiece && r.strokes.size() != 1) return false;
   return static_cast<uint64_t>(r.width) * static_cast<uint64_t>(r.height) * 4 <= kMaxRepaintBytes;
 }
 
@@ -80,8 +116,13 @@ void RunJob(const TJobRequest& request, TJobResult& result, const pavo::TScriptS
   result.debugText.clear();
   result.info = request.info;
 
-  pavo::SetRandomState(request.randomState);
-  pavo::strokeCounter = request.strokeCounter;
+  result.padLost = false;
+  const bool onPad = request.kind == EJob::kPadReplay || request.kind == EJob::kPadPiece;
+  // The pad's strokes run on its own generator and counter, kept with its canvas.
+  if (!onPad) {
+    pavo::SetRandomState(request.randomState);
+    pavo::strokeCounter = request.strokeCounter;
+  }
   const pavo::TScriptSinks savedSinks = pavo::GetScriptSinks();
   const int64_t savedMemory = pavo::ScriptMemoryLimit();
   pavo::SetScriptSinks(sinks);
@@ -100,8 +141,12 @@ void RunJob(const TJobRequest& request, TJobResult& result, const pavo::TScriptS
     if (image.width != request.width || image.height != request.height || image.pixels == nullptr) {
       image.Resize(request.width, request.height);
     }
-    pavo::DrawTestStroke(result.info, image, request.seed,
-                         request.collectDebug ? &result.debugText : nullptr);
+    if (onPad) {
+      RunPadJob(request, result);
+    } else {
+      pavo::DrawTestStroke(result.info, image, request.seed,
+                           request.collectDebug ? &result.debugText : nullptr);
+    }
     result.stopped = pavo::ScriptJobStopped();
     if (result.stopped) result.message = pavo::ScriptStopMessage();
   }

@@ -12,6 +12,7 @@
 
 #include "brush/BrushInfo.h"
 #include "imaging/Image.h"
+#include "preview/PadCanvas.h"
 #include "preview/WireFormat.h"
 #include "script/ScriptGuard.h"
 #include "script/ScriptSinks.h"
@@ -25,7 +26,24 @@ struct TJobLimits {
   bool isolate = true;                               // false: jobs run in the caller
 };
 
-enum class EJob : int32_t { kDiscovery = 1, kRepaint = 2 };
+// Discovery and the test stroke's repaint; on the scratchpad, a repaint of all its strokes
+// from a clear pad, and a piece of the stroke the pen is painting.
+enum class EJob : int32_t { kDiscovery = 1, kRepaint = 2, kPadReplay = 3, kPadPiece = 4 };
+
+// Every job but discovery answers with pixels.
+inline bool PaintsPixels(EJob kind) { return kind != EJob::kDiscovery; }
+
+// A piece of a pen stroke: whether it begins the stroke, ends it, or both.
+constexpr int32_t kPieceBegins = 1;
+constexpr int32_t kPieceEnds = 2;
+
+template <class A>
+void Fields(A& a, TPadPoint& p) {
+  a(p.x);
+  a(p.y);
+  a(p.pressure);
+  a(p.time);
+}
 
 // The stop message of a job names it: "... allowed for parameter discovery", "... for the
 // repaint".
@@ -50,6 +68,11 @@ struct TJobRequest {
   int32_t height = 0;
   int32_t seed = 0;
   std::string stopMessage;
+  // Scratchpad: the pad's generation (a replay starts a new one; pieces name the one they
+  // belong to), the strokes of a replay or the new points of a piece, and the piece's flags.
+  uint32_t padGeneration = 0;
+  std::vector<TPadStroke> strokes;
+  int32_t piece = 0;
 };
 
 template <class A>
@@ -70,6 +93,9 @@ void Fields(A& a, TJobRequest& r) {
   a(r.height);
   a(r.seed);
   a(r.stopMessage);
+  a(r.padGeneration);
+  a(r.strokes);
+  a(r.piece);
 }
 
 // A request is acceptable when its kind is known and its preview size can be painted.
@@ -117,9 +143,13 @@ struct TJobResult {
   // What the script cost: calls of main, seconds spent running script code.
   int64_t mainCalls = 0;
   double scriptSeconds = 0.0;
+  // A piece for a pad the worker does not have (it was restarted, or a newer replay came):
+  // nothing was painted.
+  bool padLost = false;
   // Filled by the caller: what the script printed, logged and raised while the job ran.
   CScriptOutput output;
-  double seconds = 0.0;  // from sending the request to having the result
+  double seconds = 0.0;     // from sending the request to having the result
+  bool workerLost = false;  // the worker was killed or died: the result was made here
 };
 
 template <class A>
@@ -138,6 +168,7 @@ void Fields(A& a, TJobResult& r) {
   a(r.strokeCounter);
   a(r.mainCalls);
   a(r.scriptSeconds);
+  a(r.padLost);
 }
 
 // Runs the request in this process under its limits: the shared values taken over from the

@@ -108,9 +108,9 @@ TEST(WireFormat, PixelsReadBackAndTheirSizeIsChecked) {
   ASSERT_EQ(b.image->height, 2);
   EXPECT_EQ(b.image->GetPixel(2, 1), 0xff000012u);
   // A height that claims more rows than the record holds.
-  // After the pixels: the random state, the stroke counter, the main calls, the script time.
-  const size_t after = 4 + 4 + 8 + 8;
-  const size_t pixelsAt = bytes.size() - after - 3 * 2 * 4 - 4 - 4;
+  // The width and height come right before the pixels' bytes.
+  const std::string rows(reinterpret_cast<const char*>(a.image->pixels), 3 * 2 * 4);
+  const size_t pixelsAt = bytes.find(rows) - 8;
   std::string tall = bytes;
   tall[pixelsAt + 4] = 100;
   EXPECT_FALSE(ReadRecord(tall, b));
