@@ -304,7 +304,7 @@ template <class TLayer, class TBpp>
 void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   using TPixel = typename TLayer::TPixel;
   const NRECT& rect = line.rect;
-  const int32_t ty = y / 128, ly = y & 127;
+  const int32_t ty = y / kTileSize, ly = y & kTileMask;
   const bool falloff = !line.falloffTable.empty();
   const int32_t tableSize = static_cast<int32_t>(line.falloffTable.size());
   const int32_t dy = line.rowY8;
@@ -321,17 +321,17 @@ void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
     CornerColumns(line.radiusSq8, dxStart, dy, start, end, edgeFrom, edgeTo);
   }
   for (int32_t x = start; x < end;) {
-    if (x / 128 >= layer.tilesX || ty >= layer.tilesY) return;  // outside the tile grid
-    auto* tile = layer.TileAt(x / 128, ty);
-    if (tile == nullptr && line.createTiles) tile = layer.CreateTile(x / 128, ty);
-    const int32_t blockEnd = std::min(end, (x | 127) + 1);
+    if (x / kTileSize >= layer.tilesX || ty >= layer.tilesY) return;  // outside the tile grid
+    auto* tile = layer.TileAt(x / kTileSize, ty);
+    if (tile == nullptr && line.createTiles) tile = layer.CreateTile(x / kTileSize, ty);
+    const int32_t blockEnd = std::min(end, (x | kTileMask) + 1);
     // A tile that could not be had loses its pixels; the next block is tried again.
     if (tile == nullptr) {
       x = blockEnd;
       continue;
     }
-    TPixel* row = tile->pixels + static_cast<size_t>(ly) * 128;
-    const int32_t base = x & ~127;  // row[i - base] is column i
+    TPixel* row = tile->pixels + static_cast<size_t>(ly) * kTileSize;
+    const int32_t base = x & ~kTileMask;  // row[i - base] is column i
     const int32_t runA = std::clamp(runFrom, x, blockEnd);
     const int32_t runB = std::clamp(runTo, runA, blockEnd);
     // In max mode a pixel already at the disc's value is left as it is, before any test.
@@ -555,8 +555,8 @@ bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const 
   const int32_t band = h / t;
   // Every tile of the clipped rectangle, aligned outwards to 128, exists before the workers
   // start, so that none of them changes the tile table.
-  for (int32_t ty = rect.y / 128; ty <= (rect.y + rect.height - 1) / 128; ++ty)
-    for (int32_t tx = rect.x / 128; tx <= (rect.x + rect.width - 1) / 128; ++tx)
+  for (int32_t ty = rect.y / kTileSize; ty <= (rect.y + rect.height - 1) / kTileSize; ++ty)
+    for (int32_t tx = rect.x / kTileSize; tx <= (rect.x + rect.width - 1) / kTileSize; ++tx)
       layer.CreateTile(tx, ty);
   // One record per band (each worker writes its record's row position); the falloff table
   // is built once and copied.

@@ -47,8 +47,8 @@ bool CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::Resize(int32_t w, int32_t
   if (w < 0) w = 0;
   if (h < 0) h = 0;
   if (w == width && h == height) return true;
-  const int64_t tx = (static_cast<int64_t>(w) + 127) / 128;
-  const int64_t ty = (static_cast<int64_t>(h) + 127) / 128;
+  const int64_t tx = (static_cast<int64_t>(w) + kTileMask) / kTileSize;
+  const int64_t ty = (static_cast<int64_t>(h) + kTileMask) / kTileSize;
   const int64_t count = tx * ty;
   std::vector<std::unique_ptr<TImage>>().swap(tiles);
   std::vector<TPixel>().swap(rowBuffer);
@@ -82,8 +82,8 @@ TImage* CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::CreateTile(int32_t tx,
   std::unique_ptr<TImage>& slot = tiles[static_cast<size_t>(tx) + static_cast<size_t>(ty) * tilesX];
   if (slot) return slot.get();
   std::unique_ptr<TImage> t(new (std::nothrow) TImage());
-  if (!t || !t->Resize(128, 128) || t->pixels == nullptr) return nullptr;
-  std::memset(t->pixels, 0, sizeof(TPixel) * tile_detail::TFormat<TImage>::kBlock * 128);
+  if (!t || !t->Resize(kTileSize, kTileSize) || t->pixels == nullptr) return nullptr;
+  std::memset(t->pixels, 0, sizeof(TPixel) * tile_detail::TFormat<TImage>::kBlock * kTileSize);
   slot = std::move(t);
   return slot.get();
 }
@@ -91,7 +91,7 @@ TImage* CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::CreateTile(int32_t tx,
 template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
 bool CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::RowHasTiles(int32_t y) const {
   if (static_cast<uint32_t>(y) >= static_cast<uint32_t>(height)) return false;
-  const size_t base = static_cast<size_t>(y >> 7) * tilesX;
+  const size_t base = static_cast<size_t>(y >> kTileShift) * tilesX;
   for (int32_t t = 0; t < tilesX; ++t)
     if (tiles[base + t]) return true;
   return false;
@@ -103,9 +103,9 @@ bool CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::SpanHasTiles(int32_t x, i
   if (x == 0 && w == width) return RowHasTiles(y);
   if (static_cast<uint32_t>(y) >= static_cast<uint32_t>(height)) return false;
   // Tile columns max(0, x / 128) .. min((x + w) / 128, tilesX - 1), truncating divisions.
-  const int64_t first = std::max<int64_t>(0, x / 128);
-  const int64_t last = std::min<int64_t>((static_cast<int64_t>(x) + w) / 128, tilesX - 1);
-  const size_t base = static_cast<size_t>(y >> 7) * tilesX;
+  const int64_t first = std::max<int64_t>(0, x / kTileSize);
+  const int64_t last = std::min<int64_t>((static_cast<int64_t>(x) + w) / kTileSize, tilesX - 1);
+  const size_t base = static_cast<size_t>(y >> kTileShift) * tilesX;
   for (int64_t t = first; t <= last; ++t)
     if (tiles[base + static_cast<size_t>(t)]) return true;
   return false;
@@ -124,11 +124,11 @@ CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::GatherRow(TPixel* buffer, int3
     X = 0;
   }
   if (static_cast<uint32_t>(y) >= static_cast<uint32_t>(height)) return nullptr;
-  const int64_t first = std::min<int64_t>(X / 128, tilesX - 1);
+  const int64_t first = std::min<int64_t>(X / kTileSize, tilesX - 1);
   const int64_t end = X + std::min<int64_t>(W, width - X);
-  const int64_t last = std::clamp<int64_t>(end / 128, 0, tilesX - 1);
-  const size_t base = static_cast<size_t>(y >> 7) * tilesX;
-  const size_t row = static_cast<size_t>(y & 127) * kBlock;
+  const int64_t last = std::clamp<int64_t>(end / kTileSize, 0, tilesX - 1);
+  const size_t base = static_cast<size_t>(y >> kTileShift) * tilesX;
+  const size_t row = static_cast<size_t>(y & kTileMask) * kBlock;
   for (int64_t t = first; t <= last; ++t) {
     TPixel* dst = buffer + t * kBlock;
     if (const TImage* tile = tiles[base + static_cast<size_t>(t)].get())
@@ -147,11 +147,11 @@ bool CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::ScatterRow(const TPixel* 
   if (buffer == nullptr || tilesX < 1 || static_cast<uint32_t>(y) >= static_cast<uint32_t>(height))
     return false;
   const int64_t end = static_cast<int64_t>(x) + w;
-  const int64_t first = std::min<int64_t>(x < 0 ? 0 : x / 128, tilesX - 1);
-  const int64_t last = std::min<int64_t>(end < 0 ? 0 : end / 128, tilesX - 1);
-  const int32_t ty = y >> 7;
+  const int64_t first = std::min<int64_t>(x < 0 ? 0 : x / kTileSize, tilesX - 1);
+  const int64_t last = std::min<int64_t>(end < 0 ? 0 : end / kTileSize, tilesX - 1);
+  const int32_t ty = y >> kTileShift;
   const size_t base = static_cast<size_t>(ty) * tilesX;
-  const size_t row = static_cast<size_t>(y & 127) * kBlock;
+  const size_t row = static_cast<size_t>(y & kTileMask) * kBlock;
   bool wrote = false;
   for (int64_t t = first; t <= last; ++t) {
     const TPixel* block = buffer + t * kBlock;
@@ -182,9 +182,9 @@ bool CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::FillRect(const TBltInfo<T
   return true;
 }
 
-template class CImageTile<CImage32, 128, TBpp32, TBpp32>;
-template class CImageTile<CImage8, 128, TBpp8, TBpp8>;
-template class CImageTile<CImage1, 128, TBpp1, TBpp8>;
+template class CImageTile<CImage32, kTileSize, TBpp32, TBpp32>;
+template class CImageTile<CImage8, kTileSize, TBpp8, TBpp8>;
+template class CImageTile<CImage1, kTileSize, TBpp1, TBpp8>;
 
 // ---- compositing ---------------------------------------------------------------------------
 

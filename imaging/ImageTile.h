@@ -19,12 +19,18 @@
 
 namespace pavo {
 
+// Tiles are kTileSize x kTileSize pixels: pixel (x, y) of a layer is pixel
+// (x & kTileMask, y & kTileMask) of tile (x >> kTileShift, y >> kTileShift).
+constexpr int32_t kTileShift = 7;
+constexpr int32_t kTileSize = 1 << kTileShift;
+constexpr int32_t kTileMask = kTileSize - 1;
+
 template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
 class CImageTile {
  public:
   // uint32_t for colour layers, uint8_t for coverage and 1-bit layers (bit 0 is the pixel).
   using TPixel = std::conditional_t<std::is_same_v<TImage, CImage32>, uint32_t, uint8_t>;
-  static constexpr int32_t kTileSize = TileSize;
+  static_assert(TileSize == kTileSize);
 
   int32_t width = 0;
   int32_t height = 0;
@@ -75,14 +81,24 @@ namespace tile_detail {
 // Buffer entries per 128-pixel block: pixels for colour and coverage, packed bytes for bits.
 template <class TImage>
 struct TFormat {
-  static constexpr int32_t kBlock = 128;
+  static constexpr int32_t kBlock = kTileSize;
   static constexpr bool kBits = false;
 };
 template <>
 struct TFormat<CImage1> {
-  static constexpr int32_t kBlock = 16;
+  static constexpr int32_t kBlock = kTileSize / 8;
   static constexpr bool kBits = true;
 };
+
+// The table entry of the tile that holds pixel (x, y) of a layer inside the grid.
+inline size_t TileIndex(int32_t x, int32_t y, int32_t tilesX) {
+  return static_cast<size_t>(x >> kTileShift) + static_cast<size_t>(y >> kTileShift) * tilesX;
+}
+
+// The offset of pixel (x, y) within its tile's pixels, for pixel and byte formats.
+inline size_t TileOffset(int32_t x, int32_t y) {
+  return static_cast<size_t>(y & kTileMask) * kTileSize + static_cast<size_t>(x & kTileMask);
+}
 
 // Unsigned coordinate test: negative values wrap to huge ones and fail.
 inline bool InLayer(int32_t x, int32_t y, int32_t w, int32_t h) {
@@ -105,13 +121,14 @@ template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
 inline typename CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::TPixel
 CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::GetPixel(int32_t x, int32_t y) const {
   if (!tile_detail::InLayer(x, y, width, height)) return 0;
-  const TImage* t = tiles[static_cast<size_t>(x >> 7) + static_cast<size_t>(y >> 7) * tilesX].get();
+  const TImage* t = tiles[tile_detail::TileIndex(x, y, tilesX)].get();
   if (t == nullptr) return 0;
-  const int32_t px = x & 127, py = y & 127;
   if constexpr (tile_detail::TFormat<TImage>::kBits) {
-    return static_cast<TPixel>((t->pixels[py * 16 + (px >> 3)] >> (px & 7)) & 1);
+    const int32_t px = x & kTileMask, py = y & kTileMask;
+    return static_cast<TPixel>(
+        (t->pixels[py * tile_detail::TFormat<TImage>::kBlock + (px >> 3)] >> (px & 7)) & 1);
   } else {
-    return t->pixels[py * 128 + px];
+    return t->pixels[tile_detail::TileOffset(x, y)];
   }
 }
 
@@ -119,21 +136,21 @@ template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
 inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::SetPixel(int32_t x, int32_t y,
                                                                        TPixel value) {
   if (!tile_detail::InLayer(x, y, width, height)) return;
-  TImage* t = tiles[static_cast<size_t>(x >> 7) + static_cast<size_t>(y >> 7) * tilesX].get();
+  TImage* t = tiles[tile_detail::TileIndex(x, y, tilesX)].get();
   constexpr bool kBits = tile_detail::TFormat<TImage>::kBits;
   if (t == nullptr) {
     // An absent tile already reads as zero: no tile is made to hold one.
     if ((kBits ? (value & 1) : value) == 0) return;
-    t = CreateTile(x >> 7, y >> 7);
+    t = CreateTile(x >> kTileShift, y >> kTileShift);
     if (t == nullptr) return;
   }
-  const int32_t px = x & 127, py = y & 127;
   if constexpr (kBits) {
-    uint8_t& b = t->pixels[py * 16 + (px >> 3)];
+    const int32_t px = x & kTileMask, py = y & kTileMask;
+    uint8_t& b = t->pixels[py * tile_detail::TFormat<TImage>::kBlock + (px >> 3)];
     const uint8_t m = static_cast<uint8_t>(1u << (px & 7));
     b = static_cast<uint8_t>((b & ~m) | ((value & 1) ? m : 0));
   } else {
-    t->pixels[py * 128 + px] = value;
+    t->pixels[tile_detail::TileOffset(x, y)] = value;
   }
 }
 
@@ -147,13 +164,13 @@ inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::BlendPixel(int32_t
     // A bit is stored only at opacity 128 or more.
     if (opacity >= 128) SetPixel(x, y, value);
   } else {
-    TImage* t = tiles[static_cast<size_t>(x >> 7) + static_cast<size_t>(y >> 7) * tilesX].get();
+    TImage* t = tiles[tile_detail::TileIndex(x, y, tilesX)].get();
     if (t == nullptr) {
       if (value == 0) return;
-      t = CreateTile(x >> 7, y >> 7);
+      t = CreateTile(x >> kTileShift, y >> kTileShift);
       if (t == nullptr) return;
     }
-    TPixel& d = t->pixels[(y & 127) * 128 + (x & 127)];
+    TPixel& d = t->pixels[tile_detail::TileOffset(x, y)];
     if constexpr (std::is_same_v<TPixel, uint32_t>) {
       PaintOver(d, value, opacity);
     } else {
@@ -167,13 +184,13 @@ inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::BlendPixelKeepAlph
     int32_t x, int32_t y, TPixel value, uint32_t opacity) {
   if constexpr (std::is_same_v<TPixel, uint32_t>) {
     if (!tile_detail::InLayer(x, y, width, height)) return;
-    TImage* t = tiles[static_cast<size_t>(x >> 7) + static_cast<size_t>(y >> 7) * tilesX].get();
+    TImage* t = tiles[tile_detail::TileIndex(x, y, tilesX)].get();
     if (t == nullptr) {
       if (value == 0) return;
-      t = CreateTile(x >> 7, y >> 7);
+      t = CreateTile(x >> kTileShift, y >> kTileShift);
       if (t == nullptr) return;
     }
-    BlendOntoOpaque(t->pixels[(y & 127) * 128 + (x & 127)], value,
+    BlendOntoOpaque(t->pixels[tile_detail::TileOffset(x, y)], value,
                     tile_detail::ClampOpacity(opacity));
   } else {
     // Bytes and bits have no alpha to keep.
@@ -182,13 +199,13 @@ inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::BlendPixelKeepAlph
 }
 
 // The members above are inline; the rest is compiled once in imaging/ImageTile.cpp.
-extern template class CImageTile<CImage32, 128, TBpp32, TBpp32>;
-extern template class CImageTile<CImage8, 128, TBpp8, TBpp8>;
-extern template class CImageTile<CImage1, 128, TBpp1, TBpp8>;
+extern template class CImageTile<CImage32, kTileSize, TBpp32, TBpp32>;
+extern template class CImageTile<CImage8, kTileSize, TBpp8, TBpp8>;
+extern template class CImageTile<CImage1, kTileSize, TBpp1, TBpp8>;
 
-using CImageTile32 = CImageTile<CImage32, 128, TBpp32, TBpp32>;
-using CImageTile8 = CImageTile<CImage8, 128, TBpp8, TBpp8>;
-using CImageTile1 = CImageTile<CImage1, 128, TBpp1, TBpp8>;
+using CImageTile32 = CImageTile<CImage32, kTileSize, TBpp32, TBpp32>;
+using CImageTile8 = CImageTile<CImage8, kTileSize, TBpp8, TBpp8>;
+using CImageTile1 = CImageTile<CImage1, kTileSize, TBpp1, TBpp8>;
 
 // Source rectangle (sx, sy, w, h) onto the destination at (dx, dy).
 bool BltLayer(CImageTile32& dst, const TBltInfo32& info, int32_t dx, int32_t dy, CImageTile32& src,

@@ -289,15 +289,15 @@ void ResolveRow(TLayer& layer, CAaScratch& scratch, int32_t y, int32_t spanFrom,
     std::memset(s3 + spanFrom, 0, n);
   }
   if (y >= 0 && y < layer.height) {
-    const int32_t ty = y >> 7;
-    const size_t rowOffset = static_cast<size_t>(y & 127) * 128;
+    const int32_t ty = y >> kTileShift;
+    const size_t rowOffset = static_cast<size_t>(y & kTileMask) * kTileSize;
     for (int32_t x = 0; x <= to;) {
-      const int32_t blockEnd = std::min(to, x | 127);
-      auto* tile = layer.TileAt(x >> 7, ty);
-      if (tile == nullptr && colour != 0) tile = layer.CreateTile(x >> 7, ty);
+      const int32_t blockEnd = std::min(to, x | kTileMask);
+      auto* tile = layer.TileAt(x >> kTileShift, ty);
+      if (tile == nullptr && colour != 0) tile = layer.CreateTile(x >> kTileShift, ty);
       if (tile != nullptr) {
         auto* row = tile->pixels + rowOffset;
-        const int32_t base = x & ~127;
+        const int32_t base = x & ~kTileMask;
         const int32_t uncoveredEnd = std::min(blockEnd + 1, spanFrom);
         if (x < uncoveredEnd) PaintUncovered(row + (x - base), uncoveredEnd - x, colour);
         PaintCoveredRun(row, base, coverage, std::max(x, spanFrom), blockEnd + 1, colour);
