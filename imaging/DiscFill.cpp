@@ -152,10 +152,17 @@ inline void PaintDiscPixel32(uint32_t& d, uint32_t p, uint32_t w) {
 
 enum class TCover { kSkip, kFull, kPartial };
 
-// The row kernel of both paths. Thread constraints: it writes only the pixels of row y and
-// reads the record it is given; with line.createTiles false it only looks tiles up, so
-// workers painting distinct rows of one layer, each with its own record, need no lock. With
-// createTiles true it may add tiles and must run alone on the layer.
+// Columns start + lo .. start + hi, cut to [start, end), as [from, to); left as they are when
+// nothing remains.
+inline void ColumnsBetween(int64_t lo, int64_t hi, int32_t start, int32_t end, int32_t& from,
+                           int32_t& to) {
+  const int64_t first = std::max<int64_t>(lo, 0);
+  const int64_t last = std::min<int64_t>(hi, static_cast<int64_t>(end) - start - 1);
+  if (first > last) return;
+  from = start + static_cast<int32_t>(first);
+  to = start + static_cast<int32_t>(last) + 1;
+}
+
 // The columns [from, to) of a row whose top-left corner lies inside the disc shrunk by 2
 // pixels (dx * dx + dy * dy < innerSq8, dx = dx0 + 8 (x - start)): one interval.
 inline void InnerColumns(int64_t innerSq8, int64_t dx0, int64_t dy, int32_t start, int32_t end,
@@ -165,13 +172,7 @@ inline void InnerColumns(int64_t innerSq8, int64_t dx0, int64_t dy, int32_t star
   if (q2 <= 0 || q2 >= (int64_t{1} << 52)) return;
   const int64_t q = FloorSqrt(q2 - 1);  // |dx| <= q
   // i from ceil((-q - dx0) / 8) to floor((q - dx0) / 8); >> 3 floors negative values too.
-  const int64_t lo = -((q + dx0) >> 3);
-  const int64_t hi = (q - dx0) >> 3;
-  const int64_t first = std::max<int64_t>(lo, 0);
-  const int64_t last = std::min<int64_t>(hi, static_cast<int64_t>(end) - start - 1);
-  if (first > last) return;
-  from = start + static_cast<int32_t>(first);
-  to = start + static_cast<int32_t>(last) + 1;
+  ColumnsBetween(-((q + dx0) >> 3), (q - dx0) >> 3, start, end, from, to);
 }
 
 // The hull [from, to) of the columns with a corner inside the disc (radiusSq8), where the
@@ -188,13 +189,7 @@ inline void CornerColumns(int64_t radiusSq8, int64_t dx0, int64_t dy, int32_t st
     return;
   }
   const int64_t q = FloorSqrt(q2 - 1);  // a corner inside: dx or dx + 8 within [-q, q]
-  const int64_t lo = -((q + 8 + dx0) >> 3);
-  const int64_t hi = (q - dx0) >> 3;
-  const int64_t first = std::max<int64_t>(lo, 0);
-  const int64_t last = std::min<int64_t>(hi, static_cast<int64_t>(end) - start - 1);
-  if (first > last) return;
-  from = start + static_cast<int32_t>(first);
-  to = start + static_cast<int32_t>(last) + 1;
+  ColumnsBetween(-((q + 8 + dx0) >> 3), (q - dx0) >> 3, start, end, from, to);
 }
 
 // Full pixels in a run, as the per-pixel rule paints them: the larger of old and w in max
@@ -234,6 +229,7 @@ void PaintFullRun(const CFillLineInfo<TBpp>& line, typename TLayer::TPixel* p, i
 template <class TLayer, class TBpp>
 inline void PaintDiscPixel(CFillLineInfo<TBpp>& line, typename TLayer::TPixel& pixel, int32_t x,
                            int32_t y, int32_t dx, int32_t dy, bool falloff, int32_t tableSize) {
+  // In max mode a pixel already at the disc's value is left as it is, before any test.
   if constexpr (!kIs32<TLayer>) {
     if (line.maxMode && pixel >= line.maxValue) return;
   }
@@ -304,7 +300,6 @@ template <class TLayer, class TBpp>
 void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   using TPixel = typename TLayer::TPixel;
   const NRECT& rect = line.rect;
-  const int32_t ty = y / kTileSize, ly = y & kTileMask;
   const bool falloff = !line.falloffTable.empty();
   const int32_t tableSize = static_cast<int32_t>(line.falloffTable.size());
   const int32_t dy = line.rowY8;
@@ -320,32 +315,29 @@ void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
     InnerColumns(line.innerSq8, dxStart, dy, start, end, runFrom, runTo);
     CornerColumns(line.radiusSq8, dxStart, dy, start, end, edgeFrom, edgeTo);
   }
-  for (int32_t x = start; x < end;) {
-    if (x / kTileSize >= layer.tilesX || ty >= layer.tilesY) return;  // outside the tile grid
-    auto* tile = layer.TileAt(x / kTileSize, ty);
-    if (tile == nullptr && line.createTiles) tile = layer.CreateTile(x / kTileSize, ty);
-    const int32_t blockEnd = std::min(end, (x | kTileMask) + 1);
-    // A tile that could not be had loses its pixels; the next block is tried again.
-    if (tile == nullptr) {
-      x = blockEnd;
-      continue;
-    }
-    TPixel* row = tile->pixels + static_cast<size_t>(ly) * kTileSize;
-    const int32_t base = x & ~kTileMask;  // row[i - base] is column i
-    const int32_t runA = std::clamp(runFrom, x, blockEnd);
-    const int32_t runB = std::clamp(runTo, runA, blockEnd);
-    // In max mode a pixel already at the disc's value is left as it is, before any test.
-    const bool maxSkip = !kIs32<TLayer> && line.maxMode;
-    for (int32_t i = std::max(x, edgeFrom), e = std::min(runA, edgeTo); i < e; ++i)
-      if (!(maxSkip && static_cast<int32_t>(row[i - base]) >= line.maxValue))
-        PaintDiscPixel<TLayer>(line, row[i - base], i, y, dxStart + (i - start) * 8, dy, falloff,
-                               tableSize);
-    if (runB > runA) PaintFullRun<TLayer>(line, row + (runA - base), runB - runA);
-    for (int32_t i = std::max(runB, edgeFrom), e = std::min(blockEnd, edgeTo); i < e; ++i)
-      if (!(maxSkip && static_cast<int32_t>(row[i - base]) >= line.maxValue))
-        PaintDiscPixel<TLayer>(line, row[i - base], i, y, dxStart + (i - start) * 8, dy, falloff,
-                               tableSize);
-    x = blockEnd;
+  // Columns [a, b) of the run whose first column is `first`, at p, by the per-pixel rule;
+  // columns outside [edgeFrom, edgeTo) are skipped.
+  auto paintEdge = [&](TPixel* p, int32_t first, int32_t a, int32_t b) {
+    for (int32_t i = std::max(a, edgeFrom), e = std::min(b, edgeTo); i < e; ++i)
+      PaintDiscPixel<TLayer>(line, p[i - first], i, y, dxStart + (i - start) * 8, dy, falloff,
+                             tableSize);
+  };
+  layer.ForEachRowRun(y, start, end, line.createTiles, [&](TPixel* p, int32_t from, int32_t to) {
+    const int32_t runA = std::clamp(runFrom, from, to);
+    const int32_t runB = std::clamp(runTo, runA, to);
+    paintEdge(p, from, from, runA);
+    if (runB > runA) PaintFullRun<TLayer>(line, p + (runA - from), runB - runA);
+    paintEdge(p, from, runB, to);
+  });
+}
+
+// Rows y0 .. y1 - 1 of line.rect.
+template <class TLayer, class TBpp>
+void PaintRows(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y0, int32_t y1) {
+  for (int32_t y = y0; y < y1; ++y) {
+    line.rowX8 = line.rect.x * 8 - line.centreX8;
+    line.rowY8 = y * 8 - line.centreY8;
+    FillDiscRow(layer, line, y);
   }
 }
 
@@ -355,23 +347,8 @@ bool FillRowsOnCaller(TLayer& layer, double cx, double cy, double r, const TDisc
   if (!DiscRect(layer, cx, cy, r, rect)) return false;
   CFillLineInfo<TBpp> line;
   InitLine(line, cx, cy, r, info, rect);
-  for (int32_t y = rect.y; y < rect.y + rect.height; ++y) {
-    line.rowX8 = rect.x * 8 - line.centreX8;
-    line.rowY8 = y * 8 - line.centreY8;
-    FillDiscRow(layer, line, y);
-  }
+  PaintRows(layer, line, rect.y, rect.y + rect.height);
   return true;
-}
-
-// One worker's band of rows. Runs concurrently with the other bands: it writes only its own
-// rows, every tile it can meet exists already (so the tile table is only read), and it
-// allocates nothing.
-void PaintBand(CImageTile8* layer, CFillLineInfo<TBpp8>* line, int32_t y0, int32_t y1) {
-  for (int32_t y = y0; y < y1; ++y) {
-    line->rowX8 = line->rect.x * 8 - line->centreX8;
-    line->rowY8 = y * 8 - line->centreY8;
-    FillDiscRow(*layer, *line, y);
-  }
 }
 
 // The bands of one threaded disc.
@@ -381,10 +358,13 @@ struct TBands {
   int32_t top = 0, bottom = 0, band = 0;
 };
 
+// One band of rows. Runs concurrently with the other bands: it writes only its own rows,
+// every tile it can meet exists already (so the tile table is only read), and it allocates
+// nothing.
 void PaintBandOf(const TBands& bands, int32_t i) {
   const int32_t y0 = bands.top + i * bands.band;
   const int32_t y1 = std::min(bands.top + (i + 1) * bands.band, bands.bottom);
-  PaintBand(bands.layer, &bands.lines[i], y0, y1);
+  PaintRows(*bands.layer, bands.lines[i], y0, y1);
 }
 
 // Threads kept for the threaded path: starting threads for every dab cost more than a large

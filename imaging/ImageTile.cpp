@@ -127,15 +127,14 @@ CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::GatherRow(TPixel* buffer, int3
   const int64_t first = std::min<int64_t>(X / kTileSize, tilesX - 1);
   const int64_t end = X + std::min<int64_t>(W, width - X);
   const int64_t last = std::clamp<int64_t>(end / kTileSize, 0, tilesX - 1);
-  const size_t base = static_cast<size_t>(y >> kTileShift) * tilesX;
   const size_t row = static_cast<size_t>(y & kTileMask) * kBlock;
-  for (int64_t t = first; t <= last; ++t) {
-    TPixel* dst = buffer + t * kBlock;
-    if (const TImage* tile = tiles[base + static_cast<size_t>(t)].get())
+  ForEachTileOfRow(y, first, last, [&](const TImage* tile, int32_t t) {
+    TPixel* dst = buffer + static_cast<size_t>(t) * kBlock;
+    if (tile != nullptr)
       std::memcpy(dst, tile->pixels + row, sizeof(TPixel) * kBlock);
     else
       std::memset(dst, 0, sizeof(TPixel) * kBlock);
-  }
+  });
   return buffer;
 }
 
@@ -149,21 +148,18 @@ bool CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::ScatterRow(const TPixel* 
   const int64_t end = static_cast<int64_t>(x) + w;
   const int64_t first = std::min<int64_t>(x < 0 ? 0 : x / kTileSize, tilesX - 1);
   const int64_t last = std::min<int64_t>(end < 0 ? 0 : end / kTileSize, tilesX - 1);
-  const int32_t ty = y >> kTileShift;
-  const size_t base = static_cast<size_t>(ty) * tilesX;
   const size_t row = static_cast<size_t>(y & kTileMask) * kBlock;
   bool wrote = false;
-  for (int64_t t = first; t <= last; ++t) {
-    const TPixel* block = buffer + t * kBlock;
-    TImage* tile = tiles[base + static_cast<size_t>(t)].get();
+  ForEachTileOfRow(y, first, last, [&](TImage* tile, int32_t t) {
+    const TPixel* block = buffer + static_cast<size_t>(t) * kBlock;
     if (tile == nullptr) {
-      if (AllZero(block, kBlock)) continue;
-      tile = CreateTile(static_cast<int32_t>(t), ty);
-      if (tile == nullptr) continue;  // no memory: this block's write is lost
+      if (AllZero(block, kBlock)) return;
+      tile = CreateTile(t, y >> kTileShift);
+      if (tile == nullptr) return;  // no memory: this block's write is lost
     }
     std::memcpy(tile->pixels + row, block, sizeof(TPixel) * kBlock);
     wrote = true;
-  }
+  });
   return wrote;
 }
 

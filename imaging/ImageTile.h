@@ -8,6 +8,7 @@
 // Source and destination of a blit must be different layers (one row buffer each).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -72,6 +73,17 @@ class CImageTile {
   bool ScatterRow(const TPixel* buffer, int32_t x, int32_t y, int32_t w);
 
   bool FillRect(const TBltInfo<TPixel>& info, int32_t x, int32_t y, int32_t w, int32_t h);
+
+  // Tile columns first .. last (inside the grid) of the tile row that holds row y:
+  // visit(tile, tx) with tile (tx, y >> kTileShift), null when it is absent.
+  template <class TVisit>
+  void ForEachTileOfRow(int32_t y, int64_t first, int64_t last, TVisit visit);
+  // Columns [from, to) of row y, all inside the layer, one tile at a time:
+  // paint(pixels, runFrom, runTo) with pixels[0] the pixel of column runFrom, for every tile
+  // that exists or, with create, can be made; a tile that cannot be had loses its columns.
+  // Colour and coverage layers only.
+  template <class TPaint>
+  void ForEachRowRun(int32_t y, int32_t from, int32_t to, bool create, TPaint paint);
 };
 
 // ---- inline accessors ----------------------------------------------------------------------
@@ -196,6 +208,35 @@ inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::BlendPixelKeepAlph
     // Bytes and bits have no alpha to keep.
     BlendPixel(x, y, value, opacity);
   }
+}
+
+template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
+template <class TVisit>
+inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::ForEachTileOfRow(int32_t y,
+                                                                               int64_t first,
+                                                                               int64_t last,
+                                                                               TVisit visit) {
+  const size_t base = static_cast<size_t>(y >> kTileShift) * tilesX;
+  for (int64_t t = first; t <= last; ++t)
+    visit(tiles[base + static_cast<size_t>(t)].get(), static_cast<int32_t>(t));
+}
+
+template <class TImage, int TileSize, class TSrcBpp, class TValueBpp>
+template <class TPaint>
+inline void CImageTile<TImage, TileSize, TSrcBpp, TValueBpp>::ForEachRowRun(int32_t y, int32_t from,
+                                                                            int32_t to, bool create,
+                                                                            TPaint paint) {
+  static_assert(!tile_detail::TFormat<TImage>::kBits);
+  if (from >= to) return;
+  const int32_t ty = y >> kTileShift;
+  const size_t row = static_cast<size_t>(y & kTileMask) * kTileSize;
+  ForEachTileOfRow(y, from >> kTileShift, (to - 1) >> kTileShift, [&](TImage* tile, int32_t tx) {
+    if (tile == nullptr && create) tile = CreateTile(tx, ty);
+    if (tile == nullptr) return;
+    const int32_t runFrom = std::max(from, tx << kTileShift);
+    const int32_t runTo = std::min(to, (tx + 1) << kTileShift);
+    paint(tile->pixels + row + (runFrom & kTileMask), runFrom, runTo);
+  });
 }
 
 // The members above are inline; the rest is compiled once in imaging/ImageTile.cpp.

@@ -242,9 +242,9 @@ inline int32_t RunEnd(const uint8_t* bytes, int32_t i, int32_t end, uint8_t c) {
   return i;
 }
 
-// Columns from .. end - 1 of one tile row (row indexed from the block's first column base)
-// at the given coverages: runs of 0 and, where it stores the colour, of 255 are painted as
-// runs, other pixels one at a time.
+// Columns from .. end - 1 of one tile row (row[i - base] is column i) at the given
+// coverages: runs of 0 and, where it stores the colour, of 255 are painted as runs, other
+// pixels one at a time.
 template <class TPixel>
 void PaintCoveredRun(TPixel* row, int32_t base, const uint8_t* coverage, int32_t from, int32_t end,
                      TPixel colour) {
@@ -289,21 +289,12 @@ void ResolveRow(TLayer& layer, CAaScratch& scratch, int32_t y, int32_t spanFrom,
     std::memset(s3 + spanFrom, 0, n);
   }
   if (y >= 0 && y < layer.height) {
-    const int32_t ty = y >> kTileShift;
-    const size_t rowOffset = static_cast<size_t>(y & kTileMask) * kTileSize;
-    for (int32_t x = 0; x <= to;) {
-      const int32_t blockEnd = std::min(to, x | kTileMask);
-      auto* tile = layer.TileAt(x >> kTileShift, ty);
-      if (tile == nullptr && colour != 0) tile = layer.CreateTile(x >> kTileShift, ty);
-      if (tile != nullptr) {
-        auto* row = tile->pixels + rowOffset;
-        const int32_t base = x & ~kTileMask;
-        const int32_t uncoveredEnd = std::min(blockEnd + 1, spanFrom);
-        if (x < uncoveredEnd) PaintUncovered(row + (x - base), uncoveredEnd - x, colour);
-        PaintCoveredRun(row, base, coverage, std::max(x, spanFrom), blockEnd + 1, colour);
-      }
-      x = blockEnd + 1;
-    }
+    layer.ForEachRowRun(
+        y, 0, to + 1, colour != 0, [&](typename TLayer::TPixel* row, int32_t from, int32_t end) {
+          const int32_t uncoveredEnd = std::min(end, spanFrom);
+          if (from < uncoveredEnd) PaintUncovered(row, uncoveredEnd - from, colour);
+          PaintCoveredRun(row, from, coverage, std::max(from, spanFrom), end, colour);
+        });
   }
   if (n > 0) std::memset(coverage + spanFrom, 0, n);
 }
