@@ -24,8 +24,6 @@ namespace pavo {
 namespace {
 
 constexpr uint8_t kFullCoverage = 255;
-constexpr int32_t kMaximumMode = 27;
-constexpr int32_t kSpanFillMode = 2;
 
 // Sampling grid of a script disc of radius r: 9 below 2, 7 below 3, 5 below 5, then 4.
 inline int32_t DiscGrid(double r) {
@@ -71,7 +69,7 @@ bool AddVertexBounds(const TPolygon& polygon, NRECT& bounds) {
 // scratch layer.
 void CombineScratch(CMangaBrush& brush, const NRECT& a) {
   TBltInfo8 info;
-  info.mode = kMaximumMode;
+  info.mode = kBlendMaximum;
   BltLayer(*brush.strokeLayer, info, AddClamped(a.x, brush.layerOffsetX),
            AddClamped(a.y, brush.layerOffsetY), *brush.work8, a.x, a.y, a.width, a.height);
   brush.work8->FreeTiles();
@@ -153,7 +151,7 @@ void CMangaBrush::PaintRect(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t
     if (drawMode == 1) {
       if (CanPaintCoverage(*this)) {
         TBltInfo8 fill;
-        fill.mode = kSpanFillMode;
+        fill.mode = kFillPaint;
         fill.colour = kFullCoverage;
         fill.opacity = opacity;
         work8->FillRect(fill, a.x, a.y, a.width, a.height);
@@ -161,7 +159,7 @@ void CMangaBrush::PaintRect(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t
       }
     } else {
       TBltInfo32 fill;
-      fill.mode = kSpanFillMode;
+      fill.mode = kFillPaint;
       fill.colour = colour;
       fill.opacity = opacity;
       canvasLayer->FillRect(fill, a.x, a.y, a.width, a.height);

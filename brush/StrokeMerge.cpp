@@ -10,15 +10,15 @@ void MergeStrokeLayer(CMangaBrush& brush, const NRECT& r, const TStrokeOptions& 
   if (brush.canvasLayer == nullptr || brush.baseLayer == nullptr || brush.strokeLayer == nullptr)
     return;
 
-  // Restore: mode 0 rewrites every row of r, so the canvas inside r equals the base exactly,
+  // Restore: a copy rewrites every row of r, so the canvas inside r equals the base exactly,
   // transparent pixels included.
   TBltInfo32 restore;
-  restore.mode = 0;
+  restore.mode = kBlendCopy;
   BltLayer(*brush.canvasLayer, restore, r.x, r.y, *brush.baseLayer, r.x, r.y, r.width, r.height);
 
-  // Paint: the foreground colour through the coverage, normal over (mode 28).
+  // Paint: the foreground colour through the coverage, normal over.
   TBltInfo32 paint;
-  paint.mode = 28;
+  paint.mode = kBlendNormal;
   paint.paintColour = options.foreColor;
   BltCoverage(paint, *brush.canvasLayer, r.x, r.y, *brush.strokeLayer,
               AddClamped(r.x, brush.layerOffsetX), AddClamped(r.y, brush.layerOffsetY), r.width,

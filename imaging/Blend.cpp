@@ -59,22 +59,22 @@ inline uint32_t Scale(uint32_t e, uint32_t a) { return a == 255 ? e : Div255(e *
 
 template <int M>
 inline uint32_t ModeResult(uint32_t dc, uint32_t sc) {
-  if constexpr (M == 8) {  // multiply: floor(s d / 255)
+  if constexpr (M == kBlendMultiply) {  // floor(s d / 255)
     return Div255(sc * dc);
-  } else if constexpr (M == 9) {  // overlay: 2ds/255 below 128, else 255 - (511-2d)(255-s)/255
+  } else if constexpr (M == kBlendOverlay) {  // 2ds/255 below 128, else 255 - (511-2d)(255-s)/255
     return dc < 128 ? Div255(2 * dc * sc) : 255 - Div255((511 - 2 * dc) * (255 - sc));
-  } else if constexpr (M == 10) {  // screen: 255 - (255-d)(255-s)/255
+  } else if constexpr (M == kBlendScreen) {  // 255 - (255-d)(255-s)/255
     return 255 - Div255((255 - dc) * (255 - sc));
-  } else if constexpr (M == 12) {  // lighten
+  } else if constexpr (M == kBlendLighten) {
     return std::max(dc, sc);
-  } else if constexpr (M == 13) {  // darken
+  } else if constexpr (M == kBlendDarken) {
     return std::min(dc, sc);
-  } else if constexpr (M == 14) {  // difference |d - s|
+  } else if constexpr (M == kBlendDifference) {  // |d - s|
     return dc > sc ? dc - sc : sc - dc;
-  } else if constexpr (M == 15) {  // colour dodge: min(255, 256 d / (256 - s))
+  } else if constexpr (M == kBlendDodge) {  // min(255, 256 d / (256 - s))
     return Min255(dc * 256 / (256 - sc));
-  } else {  // 16, colour burn: 255 - min(255, 256 (255 - d) / (s + 1))
-    static_assert(M == 16);
+  } else {  // 255 - min(255, 256 (255 - d) / (s + 1))
+    static_assert(M == kBlendBurn);
     return 255 - Min255((255 - dc) * 256 / (sc + 1));
   }
 }
@@ -84,7 +84,7 @@ inline uint32_t ModeResult(uint32_t dc, uint32_t sc) {
 // r (b = 255) or floor((r b + d (255 - b)) / 255).
 template <int M>
 inline uint32_t OpaqueChannel(uint32_t dc, uint32_t sc, uint32_t b) {
-  if constexpr (M == 7) {
+  if constexpr (M == kBlendAdd) {
     return Min255(dc + Div255(sc * b));
   } else {
     const uint32_t r = ModeResult<M>(dc, sc);
@@ -97,7 +97,7 @@ inline uint32_t OpaqueChannel(uint32_t dc, uint32_t sc, uint32_t b) {
 template <int M>
 inline void OpaqueOp(uint32_t& d, uint32_t s, uint32_t b) {
   if (b == 0) return;
-  if constexpr (M == 8) {
+  if constexpr (M == kBlendMultiply) {
     if ((s & kRgb) == kRgb) return;
   }
   d = MapRgb(d, s, AlphaOf(d),
@@ -130,7 +130,11 @@ inline void InvertedExclusion(uint32_t& d, uint32_t s, uint32_t a) {
 // ---- with-alpha operations (modes 29 .. 38) ------------------------------------------------
 
 // The opaque-destination mode each with-alpha mode mixes in.
-constexpr int OpaqueModeOf(int m) { return m == 29 ? 8 : m == 30 ? 7 : m - 22; }
+constexpr int OpaqueModeOf(int m) {
+  return m == kBlendMultiplyAlpha ? kBlendMultiply
+         : m == kBlendAddAlpha    ? kBlendAdd
+                                  : m - (kBlendOverlayAlpha - kBlendOverlay);
+}
 
 // With-alpha operation of mode M at strength k onto a destination with alpha:
 // g = s.A k, F = floor(g / 255), D = 255 d.A + g - d.A F (nothing when 0);
@@ -147,14 +151,14 @@ inline void WithAlphaOp(uint32_t& d, uint32_t s, uint32_t k) {
   const uint32_t D = da * 255 + g - da * F;
   if (D == 0) return;
   bool keep = F == 0;  // the opaque-destination operation does nothing at strength 0
-  if constexpr (M == 29) keep = keep || (s & kRgb) == kRgb;
-  const uint32_t wBase = M == 33 ? D / 255 : (D + 510) >> 8;
+  if constexpr (M == kBlendMultiplyAlpha) keep = keep || (s & kRgb) == kRgb;
+  const uint32_t wBase = M == kBlendInvertedExclusionAlpha ? D / 255 : (D + 510) >> 8;
   const uint32_t W = da == 255 ? wBase : wBase * da / 255;
   const uint32_t kO = da * (255 - F);
   d = MapRgb(d, s, D / 255, [=](uint32_t dc, uint32_t sc) {
     uint32_t m = dc;
     if (!keep) {
-      if constexpr (M == 33) {
+      if constexpr (M == kBlendInvertedExclusionAlpha) {
         m = ExclusionStep(dc, (255 - sc) * F / 255);
       } else {
         m = OpaqueChannel<OpaqueModeOf(M)>(dc, sc, F);
@@ -200,7 +204,7 @@ void Row32WithAlpha(const uint32_t* s, uint32_t* d, int32_t n, uint32_t a) {
   Each32(s, d, n, [a](uint32_t& dp, uint32_t sp) {
     const uint32_t sa = AlphaOf(sp);
     if (sa == 0) return;
-    if (M != 33 && AlphaOf(dp) == 0) {
+    if (M != kBlendInvertedExclusionAlpha && AlphaOf(dp) == 0) {
       dp = WithAlpha(sp, Div255(sa * a));
     } else {
       WithAlphaOp<M>(dp, sp, a);
@@ -266,7 +270,7 @@ template <int M>
 void Cov32WithAlpha(const uint8_t* v, uint32_t* d, int32_t n, uint32_t c, uint32_t K) {
   EachCov(v, d, n, [c, K](uint32_t& dp, uint32_t cv) {
     if (cv == 0) return;
-    if (M != 33 && AlphaOf(dp) == 0) {
+    if (M != kBlendInvertedExclusionAlpha && AlphaOf(dp) == 0) {
       dp = WithAlpha(c, K == 255 ? cv : (cv * (K + 1)) >> 8);
     } else {
       WithAlphaOp<M>(dp, c, ((K + 1) * cv) >> 8);
@@ -385,99 +389,99 @@ void RowBlend32(const TBltInfo32& info, const uint32_t* src, int32_t sx, uint32_
   uint32_t* d = dst + dx;
   const uint32_t a = info.opacity;
   switch (info.mode) {
-    case 0:
+    case kBlendCopy:
       std::memmove(d, s, static_cast<size_t>(n) * sizeof(uint32_t));
       break;
-    case 1:
+    case kBlendAnd:
       Each32(s, d, n, [](uint32_t& dp, uint32_t sp) { dp &= sp; });
       break;
-    case 2:
+    case kBlendOr:
       Each32(s, d, n, [](uint32_t& dp, uint32_t sp) { dp |= sp; });
       break;
-    case 6:  // colour onto colour, alpha kept: exactly BlendOntoOpaque(d, s, a)
+    case kBlendOntoColour:  // colour onto colour, alpha kept: exactly BlendOntoOpaque(d, s, a)
       Each32(s, d, n, [a](uint32_t& dp, uint32_t sp) { BlendOntoOpaque(dp, sp, a); });
       break;
-    case 7:
-      Row32Opaque<7>(s, d, n, a);
+    case kBlendAdd:
+      Row32Opaque<kBlendAdd>(s, d, n, a);
       break;
-    case 8:
-      Row32Opaque<8>(s, d, n, a);
+    case kBlendMultiply:
+      Row32Opaque<kBlendMultiply>(s, d, n, a);
       break;
-    case 9:
-      Row32Opaque<9>(s, d, n, a);
+    case kBlendOverlay:
+      Row32Opaque<kBlendOverlay>(s, d, n, a);
       break;
-    case 10:
-      Row32Opaque<10>(s, d, n, a);
+    case kBlendScreen:
+      Row32Opaque<kBlendScreen>(s, d, n, a);
       break;
-    case 11:
+    case kBlendInvertedExclusion:
       Each32(s, d, n, [a](uint32_t& dp, uint32_t sp) { InvertedExclusion(dp, sp, a); });
       break;
-    case 12:
-      Row32Opaque<12>(s, d, n, a);
+    case kBlendLighten:
+      Row32Opaque<kBlendLighten>(s, d, n, a);
       break;
-    case 13:
-      Row32Opaque<13>(s, d, n, a);
+    case kBlendDarken:
+      Row32Opaque<kBlendDarken>(s, d, n, a);
       break;
-    case 14:
-      Row32Opaque<14>(s, d, n, a);
+    case kBlendDifference:
+      Row32Opaque<kBlendDifference>(s, d, n, a);
       break;
-    case 15:
-      Row32Opaque<15>(s, d, n, a);
+    case kBlendDodge:
+      Row32Opaque<kBlendDodge>(s, d, n, a);
       break;
-    case 16:
-      Row32Opaque<16>(s, d, n, a);
+    case kBlendBurn:
+      Row32Opaque<kBlendBurn>(s, d, n, a);
       break;
-    case 22:  // erase alpha by the source alpha
+    case kBlendEraseAlpha:  // erase alpha by the source alpha
       Each32(s, d, n, [a](uint32_t& dp, uint32_t sp) {
         const uint32_t sa = AlphaOf(sp);
         if (sa != 0) EraseAlpha(dp, Scale(sa, a));
       });
       break;
-    case 23:  // erase alpha by the inverse source alpha
+    case kBlendEraseInverseAlpha:  // erase alpha by the inverse source alpha
       Each32(s, d, n, [a](uint32_t& dp, uint32_t sp) {
         const uint32_t sa = AlphaOf(sp);
         if (sa != 255) EraseAlpha(dp, Scale(255 - sa, a));
       });
       break;
-    case 25: {  // BlendOntoOpaque wherever the source differs from the key colour
+    case kBlendKeyed: {  // BlendOntoOpaque wherever the source differs from the key colour
       const uint32_t key = info.colour;
       Each32(s, d, n, [a, key](uint32_t& dp, uint32_t sp) {
         if (sp != key) BlendOntoOpaque(dp, sp, a);
       });
       break;
     }
-    case 28:
+    case kBlendNormal:
       Each32(s, d, n, [a](uint32_t& dp, uint32_t sp) { NormalOver(dp, sp, a); });
       break;
-    case 29:
-      Row32WithAlpha<29>(s, d, n, a);
+    case kBlendMultiplyAlpha:
+      Row32WithAlpha<kBlendMultiplyAlpha>(s, d, n, a);
       break;
-    case 30:
-      Row32WithAlpha<30>(s, d, n, a);
+    case kBlendAddAlpha:
+      Row32WithAlpha<kBlendAddAlpha>(s, d, n, a);
       break;
-    case 31:
-      Row32WithAlpha<31>(s, d, n, a);
+    case kBlendOverlayAlpha:
+      Row32WithAlpha<kBlendOverlayAlpha>(s, d, n, a);
       break;
-    case 32:
-      Row32WithAlpha<32>(s, d, n, a);
+    case kBlendScreenAlpha:
+      Row32WithAlpha<kBlendScreenAlpha>(s, d, n, a);
       break;
-    case 33:
-      Row32WithAlpha<33>(s, d, n, a);
+    case kBlendInvertedExclusionAlpha:
+      Row32WithAlpha<kBlendInvertedExclusionAlpha>(s, d, n, a);
       break;
-    case 34:
-      Row32WithAlpha<34>(s, d, n, a);
+    case kBlendLightenAlpha:
+      Row32WithAlpha<kBlendLightenAlpha>(s, d, n, a);
       break;
-    case 35:
-      Row32WithAlpha<35>(s, d, n, a);
+    case kBlendDarkenAlpha:
+      Row32WithAlpha<kBlendDarkenAlpha>(s, d, n, a);
       break;
-    case 36:
-      Row32WithAlpha<36>(s, d, n, a);
+    case kBlendDifferenceAlpha:
+      Row32WithAlpha<kBlendDifferenceAlpha>(s, d, n, a);
       break;
-    case 37:
-      Row32WithAlpha<37>(s, d, n, a);
+    case kBlendDodgeAlpha:
+      Row32WithAlpha<kBlendDodgeAlpha>(s, d, n, a);
       break;
-    case 38:
-      Row32WithAlpha<38>(s, d, n, a);
+    case kBlendBurnAlpha:
+      Row32WithAlpha<kBlendBurnAlpha>(s, d, n, a);
       break;
     default:
       break;
@@ -492,7 +496,8 @@ void RowBlend8To32(const TBltInfo32& info, const uint8_t* cov, int32_t sx, uint3
   const uint32_t K = info.opacity;
   const uint32_t c = info.paintColour == 0 ? kOpaqueBlack : info.paintColour;
   switch (info.mode) {
-    case 6:  // C's colour, alpha kept: e = v scaled by K; 255 copies, else BlendOntoOpaque
+    case kBlendOntoColour:  // C's colour, alpha kept: e = v scaled by K; 255 copies, else
+                            // BlendOntoOpaque
       EachCov(v, d, n, [c, K](uint32_t& dp, uint32_t cv) {
         if (cv == 0) return;
         const uint32_t e = Scale(cv, K);
@@ -503,37 +508,37 @@ void RowBlend8To32(const TBltInfo32& info, const uint8_t* cov, int32_t sx, uint3
         }
       });
       break;
-    case 7:
-      Cov32Opaque<7>(v, d, n, c, K);
+    case kBlendAdd:
+      Cov32Opaque<kBlendAdd>(v, d, n, c, K);
       break;
-    case 8:
-      Cov32Opaque<8>(v, d, n, c, K);
+    case kBlendMultiply:
+      Cov32Opaque<kBlendMultiply>(v, d, n, c, K);
       break;
-    case 9:
-      Cov32Opaque<9>(v, d, n, c, K);
+    case kBlendOverlay:
+      Cov32Opaque<kBlendOverlay>(v, d, n, c, K);
       break;
-    case 10:
-      Cov32Opaque<10>(v, d, n, c, K);
+    case kBlendScreen:
+      Cov32Opaque<kBlendScreen>(v, d, n, c, K);
       break;
-    case 11:
+    case kBlendInvertedExclusion:
       Cov32InvertedExclusion(v, d, n, c, K);
       break;
-    case 12:
-      Cov32Opaque<12>(v, d, n, c, K);
+    case kBlendLighten:
+      Cov32Opaque<kBlendLighten>(v, d, n, c, K);
       break;
-    case 13:
-      Cov32Opaque<13>(v, d, n, c, K);
+    case kBlendDarken:
+      Cov32Opaque<kBlendDarken>(v, d, n, c, K);
       break;
-    case 14:
-      Cov32Opaque<14>(v, d, n, c, K);
+    case kBlendDifference:
+      Cov32Opaque<kBlendDifference>(v, d, n, c, K);
       break;
-    case 15:
-      Cov32Opaque<15>(v, d, n, c, K);
+    case kBlendDodge:
+      Cov32Opaque<kBlendDodge>(v, d, n, c, K);
       break;
-    case 16:
-      Cov32Opaque<16>(v, d, n, c, K);
+    case kBlendBurn:
+      Cov32Opaque<kBlendBurn>(v, d, n, c, K);
       break;
-    case 19:  // C where coverage is low: O = floor(K (255 - v) / 255)
+    case kBlendLowCoverage:  // C where coverage is low: O = floor(K (255 - v) / 255)
       EachCov(v, d, n, [c, K](uint32_t& dp, uint32_t cv) {
         if (cv == 255) return;
         const uint32_t o = Div255(K * (255 - cv));
@@ -544,57 +549,57 @@ void RowBlend8To32(const TBltInfo32& info, const uint8_t* cov, int32_t sx, uint3
         }
       });
       break;
-    case 22:
+    case kBlendEraseAlpha:
       EachCov(v, d, n, [K](uint32_t& dp, uint32_t cv) {
         if (cv != 0) EraseAlpha(dp, Scale(cv, K));
       });
       break;
-    case 23:
+    case kBlendEraseInverseAlpha:
       EachCov(v, d, n, [K](uint32_t& dp, uint32_t cv) {
         if (cv != 255) EraseAlpha(dp, Scale(255 - cv, K));
       });
       break;
-    case 24:
+    case kBlendTowardGrey:
       EachCov(v, d, n, [K](uint32_t& dp, uint32_t cv) { TowardGrey(dp, cv, K); });
       break;
-    case 26: {  // palette colour chosen by coverage
+    case kBlendPalette: {  // palette colour chosen by coverage
       const uint32_t* pal = info.palette;
       if (pal == nullptr) break;
       EachCov(v, d, n, [pal, K](uint32_t& dp, uint32_t cv) { BlendOntoOpaque(dp, pal[cv], K); });
       break;
     }
-    case 28:
+    case kBlendNormal:
       EachCov(v, d, n, [c, K](uint32_t& dp, uint32_t cv) { CoverageOver(dp, c, cv, K); });
       break;
-    case 29:
-      Cov32WithAlpha<29>(v, d, n, c, K);
+    case kBlendMultiplyAlpha:
+      Cov32WithAlpha<kBlendMultiplyAlpha>(v, d, n, c, K);
       break;
-    case 30:
-      Cov32WithAlpha<30>(v, d, n, c, K);
+    case kBlendAddAlpha:
+      Cov32WithAlpha<kBlendAddAlpha>(v, d, n, c, K);
       break;
-    case 31:
-      Cov32WithAlpha<31>(v, d, n, c, K);
+    case kBlendOverlayAlpha:
+      Cov32WithAlpha<kBlendOverlayAlpha>(v, d, n, c, K);
       break;
-    case 32:
-      Cov32WithAlpha<32>(v, d, n, c, K);
+    case kBlendScreenAlpha:
+      Cov32WithAlpha<kBlendScreenAlpha>(v, d, n, c, K);
       break;
-    case 33:
-      Cov32WithAlpha<33>(v, d, n, c, K);
+    case kBlendInvertedExclusionAlpha:
+      Cov32WithAlpha<kBlendInvertedExclusionAlpha>(v, d, n, c, K);
       break;
-    case 34:
-      Cov32WithAlpha<34>(v, d, n, c, K);
+    case kBlendLightenAlpha:
+      Cov32WithAlpha<kBlendLightenAlpha>(v, d, n, c, K);
       break;
-    case 35:
-      Cov32WithAlpha<35>(v, d, n, c, K);
+    case kBlendDarkenAlpha:
+      Cov32WithAlpha<kBlendDarkenAlpha>(v, d, n, c, K);
       break;
-    case 36:
-      Cov32WithAlpha<36>(v, d, n, c, K);
+    case kBlendDifferenceAlpha:
+      Cov32WithAlpha<kBlendDifferenceAlpha>(v, d, n, c, K);
       break;
-    case 37:
-      Cov32WithAlpha<37>(v, d, n, c, K);
+    case kBlendDodgeAlpha:
+      Cov32WithAlpha<kBlendDodgeAlpha>(v, d, n, c, K);
       break;
-    case 38:
-      Cov32WithAlpha<38>(v, d, n, c, K);
+    case kBlendBurnAlpha:
+      Cov32WithAlpha<kBlendBurnAlpha>(v, d, n, c, K);
       break;
     default:
       break;
@@ -608,40 +613,40 @@ void RowBlend8(const TBltInfo8& info, const uint8_t* src, int32_t sx, uint8_t* d
   uint8_t* d = dst + dx;
   const uint32_t a = info.opacity;
   switch (info.mode) {
-    case 0:
+    case kBlendCopy:
       std::memmove(d, s, static_cast<size_t>(n));
       break;
-    case 1:
+    case kBlendAnd:
       Each8(s, d, n, [](uint8_t& dp, uint32_t sp) { dp = static_cast<uint8_t>(dp & sp); });
       break;
-    case 2:
+    case kBlendOr:
       Each8(s, d, n, [](uint8_t& dp, uint32_t sp) { dp = static_cast<uint8_t>(dp | sp); });
       break;
-    case 4:
+    case kBlendSubtract:
       Each8(s, d, n, [a](uint8_t& dp, uint32_t sp) { Sub8(dp, sp, a); });
       break;
-    case 5:  // masking: removes where the source is low
+    case kBlendMask:  // masking: removes where the source is low
       Each8(s, d, n, [a](uint8_t& dp, uint32_t sp) { Sub8(dp, 255 - sp, a); });
       break;
-    case 6:
+    case kBlendOntoColour:
       Each8(s, d, n, [a](uint8_t& dp, uint32_t sp) { Lerp8(dp, sp, a); });
       break;
-    case 7:
+    case kBlendAdd:
       Each8(s, d, n, [a](uint8_t& dp, uint32_t sp) { Add8(dp, sp, a); });
       break;
-    case 17: {
+    case kBlendTint: {
       const uint32_t p = info.paintColour;
       Each8(s, d, n, [a, p](uint8_t& dp, uint32_t sp) { Tint8(dp, sp, a, p); });
       break;
     }
-    case 25: {
+    case kBlendKeyed: {
       const uint32_t key = info.colour;
       Each8(s, d, n, [a, key](uint8_t& dp, uint32_t sp) {
         if (sp != key) Lerp8(dp, sp, a);
       });
       break;
     }
-    case 27:
+    case kBlendMaximum:
       Each8(s, d, n, [a](uint8_t& dp, uint32_t sp) { Maximum8(dp, sp, a); });
       break;
     default:
@@ -655,13 +660,13 @@ void RowFill32(const TBltInfo32& info, uint32_t* row, int32_t x, int32_t n) {
   const uint32_t p = info.colour;
   const uint32_t a = info.opacity;
   switch (info.mode) {
-    case 0:
+    case kFillSet:
       std::fill(d, d + n, p);
       break;
-    case 1:
+    case kFillBlend:
       EachDst(d, n, [p, a](uint32_t& dp) { BlendOntoOpaque(dp, p, a); });
       break;
-    case 2:
+    case kFillPaint:
       EachDst(d, n, [p, a](uint32_t& dp) { FillPaint(dp, p, a); });
       break;
     default:
@@ -675,18 +680,18 @@ void RowFill8(const TBltInfo8& info, uint8_t* row, int32_t x, int32_t n) {
   const uint32_t v = info.colour;
   const uint32_t a = info.opacity;
   switch (info.mode) {
-    case 0:
+    case kFillSet:
       std::memset(d, static_cast<int>(v), static_cast<size_t>(n));
       break;
-    case 6: {  // raise to at least v scaled by a
+    case kFillRaise: {  // raise to at least v scaled by a
       const uint8_t floorValue = static_cast<uint8_t>(Scale(v, a));
       EachDst(d, n, [floorValue](uint8_t& dp) {
         if (dp < floorValue) dp = floorValue;
       });
       break;
     }
-    case 1:
-    case 2:
+    case kFillBlend:
+    case kFillPaint:
       if (a == 255) {
         std::memset(d, static_cast<int>(v), static_cast<size_t>(n));
       } else {
@@ -734,7 +739,8 @@ void RowFillAA8(const TBltInfo8& info, uint8_t* row, int32_t rowLength, double x
 }
 
 bool ModeSkipsEmptySource(int32_t mode) {
-  return !(mode == 0 || mode == 5 || mode == 19 || mode == 23);
+  return !(mode == kBlendCopy || mode == kBlendMask || mode == kBlendLowCoverage ||
+           mode == kBlendEraseInverseAlpha);
 }
 
 }  // namespace pavo

@@ -9,6 +9,54 @@
 
 namespace pavo {
 
+// The numbered blend modes of the row operations (TBltInfo::mode). An operation does nothing
+// in a mode it has no rule for; 3, 18, 20 and 21 have none in any.
+enum TBlendMode : int32_t {
+  kBlendCopy = 0,
+  kBlendAnd = 1,
+  kBlendOr = 2,
+  kBlendSubtract = 4,
+  kBlendMask = 5,
+  kBlendOntoColour = 6,  // normal onto the colour channels, alpha kept
+  kBlendAdd = 7,
+  kBlendMultiply = 8,
+  kBlendOverlay = 9,
+  kBlendScreen = 10,
+  kBlendInvertedExclusion = 11,
+  kBlendLighten = 12,
+  kBlendDarken = 13,
+  kBlendDifference = 14,
+  kBlendDodge = 15,
+  kBlendBurn = 16,
+  kBlendTint = 17,
+  kBlendLowCoverage = 19,  // the paint colour where coverage is low
+  kBlendEraseAlpha = 22,
+  kBlendEraseInverseAlpha = 23,
+  kBlendTowardGrey = 24,
+  kBlendKeyed = 25,  // normal onto opaque, skipping the key colour
+  kBlendPalette = 26,
+  kBlendMaximum = 27,
+  kBlendNormal = 28,  // normal over, straight alpha
+  kBlendMultiplyAlpha = 29,
+  kBlendAddAlpha = 30,
+  kBlendOverlayAlpha = 31,
+  kBlendScreenAlpha = 32,
+  kBlendInvertedExclusionAlpha = 33,
+  kBlendLightenAlpha = 34,
+  kBlendDarkenAlpha = 35,
+  kBlendDifferenceAlpha = 36,
+  kBlendDodgeAlpha = 37,
+  kBlendBurnAlpha = 38,
+};
+
+// The span fills read the same field as modes of their own.
+enum TFillMode : int32_t {
+  kFillSet = 0,
+  kFillBlend = 1,  // 32-bit: onto the colour channels, alpha kept; 8-bit: as kFillPaint
+  kFillPaint = 2,
+  kFillRaise = 6,  // 8-bit only
+};
+
 // Blit parameters of every row operation; TPixel is uint32_t (colour destinations) or
 // uint8_t (coverage destinations).
 template <class TPixel>

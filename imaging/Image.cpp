@@ -383,7 +383,7 @@ bool CImage8::FillSpan(int32_t x0, int32_t x1, int32_t y, uint8_t v, uint32_t op
   if (x0 < 0) x0 = 0;
   if (x1 > width - 1) x1 = width - 1;
   TBltInfo8 info;
-  info.mode = 1;
+  info.mode = kFillBlend;
   info.colour = v;
   info.opacity = ClampOpacity(opacity);
   RowFill8(info, PixelAddress(0, y), x0, x1 - x0 + 1);
@@ -394,7 +394,7 @@ bool CImage8::FillSpanAA(double x0, double x1, int32_t y, uint8_t v, uint32_t op
   uint8_t* row = PixelAddress(0, y);
   if (row == nullptr) return false;
   TBltInfo8 info;
-  info.mode = 1;
+  info.mode = kFillBlend;
   info.colour = v;
   info.opacity = ClampOpacity(opacity);
   RowFillAA8(info, row, width, x0, x1);

@@ -153,7 +153,7 @@ void PaintSpanSolid(TLayer& layer, int32_t y, int32_t start, int32_t end,
   auto* buffer = layer.GatherRow(layer.rowBuffer.data(), x0, y, x1 - x0 + 1);
   if (buffer == nullptr) return;
   TBltInfo<typename TLayer::TPixel> info;
-  info.mode = 2;
+  info.mode = kFillPaint;
   info.colour = colour;
   info.opacity = opacity;
   if constexpr (std::is_same_v<TLayer, CImageTile32>) {
