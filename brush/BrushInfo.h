@@ -9,6 +9,13 @@ namespace pavo {
 
 constexpr int kParamSlots = 10;
 
+// The brush types of CBrushInfo::type and CMangaBrush::type.
+enum TBrushType : int32_t {
+  kBrushPlain = 0,    // circular dabs of coverage into the stroke layer
+  kBrushScript = 11,  // a brush script paints every dab
+  kBrushUnset = 16,   // a brush engine's type until one is set: its steps paint nothing
+};
+
 class CBrushProperty {
  public:
   int32_t count = 0;  // parameter functions that answered during the last discovery
@@ -28,7 +35,7 @@ class CBrushProperty {
 
 class CBrushInfo {
  public:
-  int32_t type = 0;  // 0 plain round brush, 11 script brush
+  int32_t type = kBrushPlain;
   std::string name = "NONAME";
   double width = 10.0;
   double defaultWidth = 10.0;

@@ -13,6 +13,7 @@
 // and such a shape is not painted.
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "brush/MangaBrush.h"
 #include "brush/RectFromReal.h"
@@ -75,10 +76,35 @@ void CombineScratch(CMangaBrush& brush, const NRECT& a) {
   brush.work8->FreeTiles();
 }
 
-// Mode-1 shapes need the scratch layer (made by the script load for a bound brush) and the
+// Paints a script primitive where the draw mode sends it, only while a canvas layer is bound:
+// toCanvas(canvas layer) in draw mode 0, toCoverage() in draw mode 1. A primitive whose
+// rasterising runs out of memory loses its pixels, as a tile that cannot be had does.
+template <class TCanvas, class TCoverage>
+void PaintByDrawMode(CMangaBrush& brush, TCanvas toCanvas, TCoverage toCoverage) noexcept {
+  if (brush.canvasLayer == nullptr) return;
+  try {
+    if (drawMode == kDrawCoverage) {
+      toCoverage();
+    } else {
+      toCanvas(*brush.canvasLayer);
+    }
+  } catch (...) {
+  }
+}
+
+// A shape that fill(layer, value) rasterises: in colour into the canvas, or in draw mode 1 as
+// full coverage into the scratch layer, whose rectangle a is then combined into the stroke
+// layer. Coverage needs the scratch layer (made by the script load for a bound brush) and the
 // stroke layer; without them nothing is painted.
-bool CanPaintCoverage(const CMangaBrush& brush) {
-  return brush.work8 != nullptr && brush.strokeLayer != nullptr;
+template <class TFill>
+void PaintShape(CMangaBrush& brush, const NRECT& a, uint32_t colour, TFill fill) {
+  PaintByDrawMode(
+      brush, [&](CImageTile32& canvas) { fill(canvas, colour); },
+      [&] {
+        if (brush.work8 == nullptr || brush.strokeLayer == nullptr) return;
+        fill(*brush.work8, kFullCoverage);
+        CombineScratch(brush, a);
+      });
 }
 
 }  // namespace
@@ -111,15 +137,10 @@ void CMangaBrush::FillShape(const TPolygon& shape, uint32_t colour, uint8_t opac
   NRECT a;
   const bool finite = AddVertexBounds(shape, a);
   a.Inflate(2, 2);
-  if (canvasLayer != nullptr && finite) {
-    if (drawMode == 1) {
-      if (CanPaintCoverage(*this)) {
-        FillPolygon(*work8, shape, kFullCoverage, opacity, antiAlias);
-        CombineScratch(*this, a);
-      }
-    } else {
-      FillPolygon(*canvasLayer, shape, colour, opacity, antiAlias);
-    }
+  if (finite) {
+    PaintShape(*this, a, colour, [&](auto& layer, auto value) {
+      FillPolygon(layer, shape, value, opacity, antiAlias);
+    });
   }
   dabRect.Union(a);
 }
@@ -129,15 +150,10 @@ void CMangaBrush::FillPath(const TContours& contours, uint32_t colour, uint8_t o
   bool finite = true;
   for (const TPolygon& contour : contours) finite = AddVertexBounds(contour, a) && finite;
   a.Inflate(2, 2);
-  if (canvasLayer != nullptr && finite) {
-    if (drawMode == 1) {
-      if (CanPaintCoverage(*this)) {
-        FillContours(*work8, contours, kFullCoverage, opacity, antiAlias);
-        CombineScratch(*this, a);
-      }
-    } else {
-      FillContours(*canvasLayer, contours, colour, opacity, antiAlias);
-    }
+  if (finite) {
+    PaintShape(*this, a, colour, [&](auto& layer, auto value) {
+      FillContours(layer, contours, value, opacity, antiAlias);
+    });
   }
   dabRect.Union(a);
 }
@@ -147,24 +163,13 @@ void CMangaBrush::PaintRect(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t
   // The rectangle as given; only edges beyond any layer are pulled in, so that its right and
   // bottom edges never wrap.
   const NRECT a = ClampRect(x, y, w, h);
-  if (canvasLayer != nullptr) {
-    if (drawMode == 1) {
-      if (CanPaintCoverage(*this)) {
-        TBltInfo8 fill;
-        fill.mode = kFillPaint;
-        fill.colour = kFullCoverage;
-        fill.opacity = opacity;
-        work8->FillRect(fill, a.x, a.y, a.width, a.height);
-        CombineScratch(*this, a);
-      }
-    } else {
-      TBltInfo32 fill;
-      fill.mode = kFillPaint;
-      fill.colour = colour;
-      fill.opacity = opacity;
-      canvasLayer->FillRect(fill, a.x, a.y, a.width, a.height);
-    }
-  }
+  PaintShape(*this, a, colour, [&](auto& layer, auto value) {
+    TBltInfo<typename std::remove_reference_t<decltype(layer)>::TPixel> fill;
+    fill.mode = kFillPaint;
+    fill.colour = value;
+    fill.opacity = opacity;
+    layer.FillRect(fill, a.x, a.y, a.width, a.height);
+  });
   dabRect.Union(a);
 }
 
@@ -172,27 +177,27 @@ void CMangaBrush::PaintDisc(double cx, double cy, double r, uint32_t colour, uin
                             bool falloff, double falloffPower) {
   NRECT a;
   if (!TruncRect(cx - r - 1.0, cy - r - 1.0, 2.0 * r + 2.0, 2.0 * r + 2.0, a)) return;
-  if (canvasLayer != nullptr) {
-    TDiscInfo disc;
-    disc.opacity = opacity;
-    disc.antiAlias = antiAlias;
-    disc.grid = DiscGrid(r);
-    disc.stepX = 1;
-    disc.stepY = 1;
-    disc.falloff = falloff;
-    disc.falloffPower = falloffPower;
-    if (drawMode == 1) {
-      // The disc keeps the maximum itself: no scratch layer.
-      if (strokeLayer != nullptr) {
+  TDiscInfo disc;
+  disc.opacity = opacity;
+  disc.antiAlias = antiAlias;
+  disc.grid = DiscGrid(r);
+  disc.stepX = 1;
+  disc.stepY = 1;
+  disc.falloff = falloff;
+  disc.falloffPower = falloffPower;
+  PaintByDrawMode(
+      *this,
+      [&](CImageTile32& canvas) {
+        disc.colour = colour;
+        FillDiscRows(canvas, cx, cy, r, disc);
+      },
+      [&] {
+        // The disc keeps the maximum itself: no scratch layer.
+        if (strokeLayer == nullptr) return;
         disc.value = kFullCoverage;
         disc.maxMode = true;
         FillDiscRows(*strokeLayer, cx + layerOffsetX, cy + layerOffsetY, r, disc);
-      }
-    } else {
-      disc.colour = colour;
-      FillDiscRows(*canvasLayer, cx, cy, r, disc);
-    }
-  }
+      });
   dabRect.Union(a);
 }
 
@@ -202,20 +207,19 @@ void CMangaBrush::PaintPixel(int32_t x, int32_t y, int32_t red, int32_t green, i
   const uint32_t colour = 0xff000000u | ((static_cast<uint32_t>(red) & 255u) << 16) |
                           ((static_cast<uint32_t>(green) & 255u) << 8) |
                           (static_cast<uint32_t>(blue) & 255u);
-  if (canvasLayer != nullptr && opacity > 0) {
-    const uint32_t low = static_cast<uint32_t>(opacity) & 255u;
-    if (drawMode == 1) {
-      if (strokeLayer != nullptr) {
-        const int32_t sx = AddClamped(x, layerOffsetX);
-        const int32_t sy = AddClamped(y, layerOffsetY);
-        // Raised to the opacity's low byte when below the whole opacity.
-        if (strokeLayer->GetPixel(sx, sy) < opacity) {
-          strokeLayer->SetPixel(sx, sy, static_cast<uint8_t>(low));
-        }
-      }
-    } else {
-      canvasLayer->BlendPixel(x, y, colour, low);
-    }
+  const uint32_t low = static_cast<uint32_t>(opacity) & 255u;
+  if (opacity > 0) {
+    PaintByDrawMode(
+        *this, [&](CImageTile32& canvas) { canvas.BlendPixel(x, y, colour, low); },
+        [&] {
+          if (strokeLayer == nullptr) return;
+          const int32_t sx = AddClamped(x, layerOffsetX);
+          const int32_t sy = AddClamped(y, layerOffsetY);
+          // Raised to the opacity's low byte when below the whole opacity.
+          if (strokeLayer->GetPixel(sx, sy) < opacity) {
+            strokeLayer->SetPixel(sx, sy, static_cast<uint8_t>(low));
+          }
+        });
   }
   dabRect.Union(ClampRect(x, y, 1, 1));
 }

@@ -7,7 +7,7 @@
 namespace pavo {
 
 CMangaBrush* currentBrush = nullptr;
-int32_t drawMode = 0;
+int32_t drawMode = kDrawCanvas;
 int32_t strokeCounter = 0;
 
 CMangaBrush::CMangaBrush() { SetLayerOffset(0, 0); }

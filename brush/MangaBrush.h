@@ -1,5 +1,5 @@
 // The brush engine object: bound to tiled layers, it walks one stroke (StrokeDraw), hands
-// every step to the dab renderer of its type (0 plain round brush, 11 script brush), holds
+// every step to the dab renderer of its type (the plain round brush, the script brush), holds
 // the interpreter state of the loaded script and every value the script API reports.
 //
 // Life cycle: construct -> SetCanvasInfo, SetBrushType, SetLayers -> StrokeDraw (the script
@@ -51,7 +51,7 @@ struct TDabState {
 
 class CMangaBrush {
  public:
-  int32_t type = 16;
+  int32_t type = kBrushUnset;
   int32_t targetDepth = 0;
   CImageTile32* canvasLayer = nullptr;
   CImageTile32* baseLayer = nullptr;
@@ -134,9 +134,15 @@ class CMangaBrush {
 // layer's coverage in options.foreColor.
 void MergeStrokeLayer(CMangaBrush& brush, const NRECT& r, const TStrokeOptions& options);
 
+// Where a script's shapes go (drawMode).
+enum TDrawMode : int32_t {
+  kDrawCanvas = 0,    // in their colour straight into the canvas layer
+  kDrawCoverage = 1,  // as coverage into the stroke layer, merged after the stroke
+};
+
 // Process-wide script state, used by the thread that paints only.
 extern CMangaBrush* currentBrush;  // the brush that loaded last; never cleared
-extern int32_t drawMode;           // 0 canvas, 1 stroke layer; reset by every load
+extern int32_t drawMode;           // a TDrawMode; kDrawCanvas after every load
 extern int32_t strokeCounter;      // script-brush strokes begun; never reset
 
 }  // namespace pavo

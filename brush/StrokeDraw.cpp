@@ -12,9 +12,6 @@ namespace pavo {
 
 namespace {
 
-constexpr int32_t kPlainBrush = 0;
-constexpr int32_t kScriptBrush = 11;
-
 // trunc(v) for an opacity computation; NaN gives 0 and the result is held in int32.
 inline int32_t TruncOpacity(double v) {
   if (std::isnan(v)) return 0;
@@ -43,7 +40,7 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
   }
 
   if (firstDabPending && stroke.Count() > 0) {
-    if (type == kScriptBrush) ++strokeCounter;
+    if (type == kBrushScript) ++strokeCounter;
     lastDabX = stroke.points[0].x;
     lastDabY = stroke.points[0].y;
   }
@@ -90,9 +87,9 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
     dab.y = y;
     dab.opacity = opacity;
     bool drawn = false;
-    if (type == kPlainBrush) {
+    if (type == kBrushPlain) {
       PaintCircularDab(dab, ratio, drawn);
-    } else if (type == kScriptBrush) {
+    } else if (type == kBrushScript) {
       RunDabScript(*this, dab, i, ratio, t, drawn);
     }
     if (drawn) {
@@ -124,7 +121,8 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
   r = painted;
   if (painted.IsEmpty()) return false;
 
-  if (targetDepth == 32 && (type == kPlainBrush || (type == kScriptBrush && drawMode == 1))) {
+  if (targetDepth == 32 &&
+      (type == kBrushPlain || (type == kBrushScript && drawMode == kDrawCoverage))) {
     MergeStrokeLayer(*this, painted, options);
   }
   stroke.dirtyRect.Union(painted);

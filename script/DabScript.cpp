@@ -66,7 +66,7 @@ void CallWithPoint(CMangaBrush& brush, const char* name, double x, double y, dou
 
 void RunDabScript(CMangaBrush& brush, TDabState& dab, int32_t segment, double ratio, double t,
                   bool& drawn) {
-  if (brush.type != 11) return;
+  if (brush.type != kBrushScript) return;
   dab.scriptStep = true;  // the loop then advances t by exactly 0.01
   if (!brush.firstDabPending && ratio < 0.01) return;
   if (dab.stroke == nullptr) return;

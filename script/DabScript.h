@@ -10,7 +10,7 @@ class CMangaBrush;
 class CBrushStroke;
 struct TDabState;
 
-// Does nothing unless brush.type is 11.
+// Does nothing unless brush.type is kBrushScript.
 void RunDabScript(CMangaBrush& brush, TDabState& dab, int32_t segment, double ratio, double t,
                   bool& drawn);
 void RunLastScript(CMangaBrush& brush, CBrushStroke& stroke, double x, double y, double p);

@@ -164,7 +164,7 @@ std::string DiscoverAnswers(CBrushInfo& info) {
 }  // namespace
 
 std::string DiscoverScript(CBrushInfo& info) {
-  if (info.type != 11) return std::string();
+  if (info.type != kBrushScript) return std::string();
   CScriptJob job("parameter discovery");
   // Settings as they were, for a discovery stopped by the budget: it ends as a discovery of
   // a script that fails to load (nothing answered, the stop message as status), with no

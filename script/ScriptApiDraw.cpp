@@ -42,10 +42,10 @@ int PushBox(lua_State* L, const NRECTD& box) {
 
 }  // namespace
 
-// Only 0 (canvas) and 1 (coverage into the stroke layer) are modes; other values are ignored.
+// Only kDrawCanvas and kDrawCoverage are modes; other values are ignored.
 int bs_setmode(lua_State* L) {
   const int32_t mode = ArgInt(L, 1, 0);
-  if (mode == 0 || mode == 1) drawMode = mode;
+  if (mode == kDrawCanvas || mode == kDrawCoverage) drawMode = mode;
   return 0;
 }
 

@@ -398,7 +398,7 @@ void CloseScript(CMangaBrush& brush) {
 void LoadScript(CMangaBrush& brush, CBrushStroke& stroke) {
   CloseScript(brush);
   currentBrush = &brush;
-  drawMode = 0;
+  drawMode = kDrawCanvas;
   // What the main chunk and the discovery queries see; every dab overwrites them.
   brush.dabWidth = 1.0;
   brush.dabWidthMax = 1.0;
