@@ -2,19 +2,29 @@
 // construction is given where the member is declared.
 #include "brush/MangaBrush.h"
 
-#include "script/ScriptLoad.h"
-
 namespace pavo {
 
 CMangaBrush* currentBrush = nullptr;
 int32_t drawMode = kDrawCanvas;
 int32_t strokeCounter = 0;
 
+namespace {
+
+TScriptBrushHooks scriptBrushHooks;
+
+}  // namespace
+
+void SetScriptBrushHooks(const TScriptBrushHooks& hooks) { scriptBrushHooks = hooks; }
+
+const TScriptBrushHooks& ScriptBrushHooks() { return scriptBrushHooks; }
+
 CMangaBrush::CMangaBrush() { SetLayerOffset(0, 0); }
 
 // The interpreter state and the work layers are the brush's own; the bound layers belong to
 // the caller and are left alone. The remaining members release themselves.
-CMangaBrush::~CMangaBrush() { CloseScript(*this); }
+CMangaBrush::~CMangaBrush() {
+  if (scriptBrushHooks.closeState != nullptr) scriptBrushHooks.closeState(*this);
+}
 
 void CMangaBrush::SetCanvasInfo(int32_t width, int32_t height, int32_t dpi, double angle) {
   canvasWidth = width;

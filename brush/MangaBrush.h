@@ -130,6 +130,18 @@ class CMangaBrush {
   uint32_t ReadPixelAlpha(int32_t x, int32_t y) const;
 };
 
+// The script brush lives in script/, above the engine, and hands the engine its two entry
+// points when the program starts: the dab renderer of kBrushScript steps and the closing of a
+// brush's interpreter state (run by the brush's destructor). Until then a script-brush step
+// paints nothing.
+struct TScriptBrushHooks {
+  void (*renderDab)(CMangaBrush& brush, TDabState& dab, int32_t segment, double ratio, double t,
+                    bool& drawn) = nullptr;
+  void (*closeState)(CMangaBrush& brush) = nullptr;
+};
+void SetScriptBrushHooks(const TScriptBrushHooks& hooks);
+const TScriptBrushHooks& ScriptBrushHooks();
+
 // Re-composites the canvas inside r: restore from the base layer, then paint the stroke
 // layer's coverage in options.foreColor.
 void MergeStrokeLayer(CMangaBrush& brush, const NRECT& r, const TStrokeOptions& options);

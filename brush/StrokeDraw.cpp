@@ -6,7 +6,6 @@
 #include "brush/BrushInfo.h"
 #include "brush/MangaBrush.h"
 #include "brush/StrokeStep.h"
-#include "script/DabScript.h"
 
 namespace pavo {
 
@@ -45,6 +44,7 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
     lastDabY = stroke.points[0].y;
   }
 
+  const TScriptBrushHooks& script = ScriptBrushHooks();
   TDabState dab;
   if (resumes) {
     dab.sampleStepX = walkStepX;
@@ -89,8 +89,8 @@ bool CMangaBrush::StrokeDraw(CBrushStroke& stroke, NRECT& r, const TStrokeOption
     bool drawn = false;
     if (type == kBrushPlain) {
       PaintCircularDab(dab, ratio, drawn);
-    } else if (type == kBrushScript) {
-      RunDabScript(*this, dab, i, ratio, t, drawn);
+    } else if (type == kBrushScript && script.renderDab != nullptr) {
+      script.renderDab(*this, dab, i, ratio, t, drawn);
     }
     if (drawn) {
       firstDabPending = false;

@@ -124,6 +124,14 @@ void RunDabScript(CMangaBrush& brush, TDabState& dab, int32_t segment, double ra
   dab.scriptRect.Union(brush.dabRect);
 }
 
+// The script brush enters the brush engine here, when the program starts. Nothing else refers
+// to this object, so every program linking the engine names this symbol as undefined
+// (CMakeLists.txt), which keeps the object in the link.
+extern "C" const bool pavoScriptBrushInstalled = [] {
+  SetScriptBrushHooks({RunDabScript, CloseScript});
+  return true;
+}();
+
 void RunLastScript(CMangaBrush& brush, CBrushStroke& stroke, double x, double y, double p) {
   if (brush.firstDabPending) LoadScript(brush, stroke);
   if (const CBrushInfo* info = stroke.GetBrushInfo()) {
