@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "tests/StrictJson.h"
 #include "tests/cli/RenderHarness.h"
-#include "tests/cli/TinyJson.h"
 
 namespace {
 
 using render_test::CTempDir;
 using render_test::Lines;
-using render_test::ParseJson;
 using render_test::RunRenderer;
-using render_test::TJson;
 using render_test::TRun;
 using render_test::WriteFile;
+using strict_json::ParseJson;
+using strict_json::TJson;
 
 struct TDiscovery {
   TRun run;
@@ -33,7 +33,7 @@ TDiscovery Discover(const CTempDir& dir, const std::string& source) {
 
 std::vector<std::string> Keys(const TJson& object) {
   std::vector<std::string> keys;
-  for (const auto& m : object.members) keys.push_back(m.first);
+  for (const auto& m : object.members) keys.push_back(m.key);
   return keys;
 }
 

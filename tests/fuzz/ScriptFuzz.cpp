@@ -19,7 +19,6 @@
 // own with a budget of 0.2 s, and each interpreter state has a memory limit of 64 MiB.
 #include <unistd.h>
 
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -34,6 +33,7 @@
 #include "imaging/Image.h"
 #include "script/Discovery.h"
 #include "script/ScriptGuard.h"
+#include "tests/StrictJson.h"
 
 namespace {
 
@@ -226,141 +226,12 @@ std::string GeneratedCalls(const uint8_t* data, size_t size) {
   return text;
 }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool ValidUtf8(const std::string& text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
-  while (p < end) {
-    const unsigned char c = *p++;
-    if (c < 0x80) continue;
-    int more = 3;
-    uint32_t cp = c & 0x07;
-    if (c >= 0xC2 && c <= 0xDF) {
-      more = 1;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2;
-      cp = c & 0x0F;
-    } else if (c < 0xF0 || c > 0xF4) {
-      return false;  // a continuation byte, an overlong lead (C0, C1) or beyond F4
-    }
-    if (end - p < more) return false;
-    for (int i = 0; i < more; ++i, ++p) {
-      if ((*p & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (*p & 0x3F);
-    }
-    if ((more == 2 && cp < 0x800) || (more == 3 && cp < 0x10000) || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
-    }
-  }
-  return true;
+using strict_json::ValidUtf8;
+
+bool StrictJson(const std::string& text) {
+  strict_json::TJson value;
+  return strict_json::ParseJson(text, value);
 }
-
-// A strict JSON checker: one value, white space around it only; strings without raw control
-// characters and with valid escapes; numbers by the JSON grammar (no NaN, no Infinity).
-class CJsonCheck {
- public:
-  explicit CJsonCheck(const std::string& text) : s_(text) {}
-  bool Valid() {
-    Space();
-    if (!Value(0)) return false;
-    Space();
-    return i_ == s_.size();
-  }
-
- private:
-  bool Value(int depth) {
-    if (depth > 64 || i_ >= s_.size()) return false;
-    const char c = s_[i_];
-    if (c == '{') return Container(depth, '}', true);
-    if (c == '[') return Container(depth, ']', false);
-    if (c == '"') return String();
-    if (c == '-' || (c >= '0' && c <= '9')) return Number();
-    return Word("true") || Word("false") || Word("null");
-  }
-  bool Container(int depth, char close, bool object) {
-    ++i_;
-    Space();
-    if (Peek(close)) return Take();
-    for (;;) {
-      if (object) {
-        if (!String()) return false;
-        Space();
-        if (!Peek(':')) return false;
-        ++i_;
-        Space();
-      }
-      if (!Value(depth + 1)) return false;
-      Space();
-      if (Peek(close)) return Take();
-      if (!Peek(',')) return false;
-      ++i_;
-      Space();
-    }
-  }
-  bool String() {
-    if (!Peek('"')) return false;
-    for (++i_; i_ < s_.size(); ++i_) {
-      const unsigned char c = static_cast<unsigned char>(s_[i_]);
-      if (c == '"') return Take();
-      if (c < 0x20) return false;
-      if (c != '\\') continue;
-      if (++i_ >= s_.size()) return false;
-      const char e = s_[i_];
-      if (e == 'u') {
-        for (int k = 0; k < 4; ++k) {
-          if (++i_ >= s_.size() || !std::isxdigit(static_cast<unsigned char>(s_[i_]))) {
-            return false;
-          }
-        }
-      } else if (std::strchr("\"\\/bfnrt", e) == nullptr || e == '\0') {
-        return false;
-      }
-    }
-    return false;
-  }
-  bool Number() {
-    if (Peek('-')) ++i_;
-    if (Peek('0')) {
-      ++i_;
-    } else if (!Digits()) {
-      return false;
-    }
-    if (Peek('.')) {
-      ++i_;
-      if (!Digits()) return false;
-    }
-    if (Peek('e') || Peek('E')) {
-      ++i_;
-      if (Peek('+') || Peek('-')) ++i_;
-      if (!Digits()) return false;
-    }
-    return true;
-  }
-  bool Digits() {
-    const size_t from = i_;
-    while (i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9') ++i_;
-    return i_ > from;
-  }
-  bool Word(const char* w) {
-    const size_t n = std::strlen(w);
-    if (s_.compare(i_, n, w) != 0) return false;
-    i_ += n;
-    return true;
-  }
-  bool Take() {
-    ++i_;
-    return true;
-  }
-  bool Peek(char c) const { return i_ < s_.size() && s_[i_] == c; }
-  void Space() {
-    while (i_ < s_.size() && std::strchr(" \t\r\n", s_[i_]) != nullptr && s_[i_] != '\0') ++i_;
-  }
-
-  const std::string& s_;
-  size_t i_ = 0;
-};
 
 std::string ScriptPath() {
   char path[] = "/tmp/quarnel-fuzz-XXXXXX.bs";
@@ -381,11 +252,10 @@ bool WriteFile(const std::string& path, const std::string& text) {
 
 // The checks themselves are checked once, so that a broken checker cannot pass everything.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const bool good = CJsonCheck(R"({"a": [1, -0.5e3, "x\u00e9\n", true, null], "b": {}})").Valid() &&
-                    !CJsonCheck(R"({"a": nan})").Valid() && !CJsonCheck("[1, Infinity]").Valid() &&
-                    !CJsonCheck("\"\x01\"").Valid() && !CJsonCheck("[1,]").Valid() &&
-                    ValidUtf8("\xe3\x81\x82") && !ValidUtf8("\x82\xa0") &&
-                    !ValidUtf8("\xed\xa0\x80") && !ValidUtf8("\xc0\x80");
+  const bool good = StrictJson(R"({"a": [1, -0.5e3, "x\u00e9\n", true, null], "b": {}})") &&
+                    !StrictJson(R"({"a": nan})") && !StrictJson("[1, Infinity]") &&
+                    !StrictJson("\"\x01\"") && !StrictJson("[1,]") && ValidUtf8("\xe3\x81\x82") &&
+                    !ValidUtf8("\x82\xa0") && !ValidUtf8("\xed\xa0\x80") && !ValidUtf8("\xc0\x80");
   if (!good) {
     std::fputs("script_fuzz: the JSON or UTF-8 check is broken\n", stderr);
     std::abort();
@@ -422,7 +292,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // What quarnel-render --discover prints must be strict JSON whatever the script answered.
   if (status.empty()) status = "OK";
   const std::string json = quarnel::DiscoveryJson(status, info);
-  if (!ValidUtf8(json) || !CJsonCheck(json).Valid()) {
+  if (!ValidUtf8(json) || !StrictJson(json)) {
     std::fprintf(stderr, "discovery JSON is not strict JSON:\n%s\n", json.c_str());
     std::abort();
   }

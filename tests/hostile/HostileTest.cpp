@@ -21,14 +21,17 @@
 #include <thread>
 #include <vector>
 
+#include "tests/StrictJson.h"
 #include "tests/cli/RenderHarness.h"
-#include "tests/cli/TinyJson.h"
 
 namespace {
 
 using render_test::CTempDir;
 using render_test::ReadFile;
 using render_test::WriteFile;
+using strict_json::ParseJson;
+using strict_json::TJson;
+using strict_json::ValidUtf8;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kMarker = "HOSTILE-PRINT-MARKER";
@@ -146,36 +149,6 @@ class CRun {
   pid_t pid_ = -1;
   int stdinWriter_ = -1;
 };
-
-bool ValidUtf8(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    int extra = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3;
-    } else if (c >= 0x80) {
-      return false;
-    }
-    uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-      if (i + k >= s.size()) return false;
-      const auto d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
 
 // --- places and cases ---------------------------------------------------------------------
 
@@ -654,25 +627,25 @@ TEST_P(HostileTest, EndsInTimeWithCleanOutput) {
     SCOPED_TRACE("--discover");
     ExpectClean(discovered, budget + kMargin);
     EXPECT_TRUE(ValidUtf8(discovered.out)) << "the JSON is not UTF-8";
-    render_test::TJson json;
-    ASSERT_TRUE(render_test::CJsonReader(discovered.out).Parse(json))
+    TJson json;
+    ASSERT_TRUE(ParseJson(discovered.out, json))
         << "not strict JSON: " << discovered.out.substr(0, 2000);
-    const render_test::TJson* status = json.Find("status");
-    ASSERT_TRUE(status != nullptr && status->kind == render_test::TJson::kString);
+    const TJson* status = json.Find("status");
+    ASSERT_TRUE(status != nullptr && status->kind == TJson::kString);
     std::vector<std::string> statuses;
     if (status->text != "OK") statuses.push_back(status->text);
     RecordProperty("discover_status", status->text.substr(0, 300));
     ExpectStatus(statuses, Expected(c, p, false), c, p);
     // Labels are the host's to keep: bounded, whatever the script answers.
-    if (const render_test::TJson* params = json.Find("params")) {
-      for (const render_test::TJson& param : params->items) {
-        const render_test::TJson* label = param.Find("label");
+    if (const TJson* params = json.Find("params")) {
+      for (const TJson& param : params->items) {
+        const TJson* label = param.Find("label");
         ASSERT_NE(label, nullptr);
         EXPECT_LE(label->text.size(), kLabelCap);
       }
     }
     if (c.params >= 0) {
-      const render_test::TJson* count = json.Find("count");
+      const TJson* count = json.Find("count");
       ASSERT_NE(count, nullptr);
       EXPECT_EQ(count->number, c.params);
     }

@@ -1,16 +1,18 @@
-// A small strict JSON reader for checking the renderer's --discover output: objects,
-// arrays, strings with every escape (surrogate pairs included), numbers, true, false, null.
-// Anything outside the grammar, NaN and Infinity included, is a parse failure.
+// The strict JSON reader of the tests and the fuzzer, for the renderer's --discover output:
+// objects, arrays, strings with every escape (surrogate pairs included), numbers, true,
+// false, null. Anything outside the grammar, NaN and Infinity included, is a parse failure.
+// ValidUtf8 checks the bytes, which the reader takes as they come.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
-#include <map>
-#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
-namespace render_test {
+namespace strict_json {
+
+struct TJsonMember;
 
 struct TJson {
   enum Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = kNull;
@@ -19,18 +21,27 @@ struct TJson {
   std::string numberText;  // the number as written, to tell 10 from 10.0
   std::string text;
   std::vector<TJson> items;
-  std::vector<std::pair<std::string, TJson>> members;  // in order of appearance
+  std::vector<TJsonMember> members;  // in order of appearance
 
-  const TJson* Find(const std::string& key) const {
-    for (const auto& m : members) {
-      if (m.first == key) return &m.second;
-    }
-    return nullptr;
-  }
-  bool IsInteger() const {
-    return kind == kNumber && numberText.find_first_of(".eE") == std::string::npos;
-  }
+  const TJson* Find(const std::string& key) const;
+  bool IsInteger() const;
 };
+
+struct TJsonMember {
+  std::string key;
+  TJson value;
+};
+
+inline const TJson* TJson::Find(const std::string& key) const {
+  for (const TJsonMember& m : members) {
+    if (m.key == key) return &m.value;
+  }
+  return nullptr;
+}
+
+inline bool TJson::IsInteger() const {
+  return kind == kNumber && numberText.find_first_of(".eE") == std::string::npos;
+}
 
 class CJsonReader {
  public:
@@ -48,8 +59,7 @@ class CJsonReader {
   bool Value(TJson& v, int depth) {
     if (depth > 64 || pos_ >= s_.size()) return false;
     const char c = s_[pos_];
-    if (c == '{') return Object(v, depth);
-    if (c == '[') return Array(v, depth);
+    if (c == '{' || c == '[') return Container(v, depth, c == '{');
     if (c == '"') {
       v.kind = TJson::kString;
       return String(v.text);
@@ -67,48 +77,36 @@ class CJsonReader {
     return Number(v);
   }
 
-  bool Object(TJson& v, int depth) {
-    v.kind = TJson::kObject;
+  // An object (members "key": value) or an array (items), separated by commas.
+  bool Container(TJson& v, int depth, bool object) {
+    v.kind = object ? TJson::kObject : TJson::kArray;
+    const char close = object ? '}' : ']';
     ++pos_;
     Space();
-    if (Peek('}')) return ++pos_, true;
+    if (Peek(close)) return ++pos_, true;
     for (;;) {
       Space();
       std::string key;
-      if (pos_ >= s_.size() || s_[pos_] != '"' || !String(key)) return false;
-      Space();
-      if (!Peek(':')) return false;
-      ++pos_;
-      Space();
-      TJson member;
-      if (!Value(member, depth + 1)) return false;
-      v.members.emplace_back(key, member);
-      Space();
-      if (Peek(',')) {
+      if (object) {
+        if (!Peek('"') || !String(key)) return false;
+        Space();
+        if (!Peek(':')) return false;
         ++pos_;
-        continue;
+        Space();
       }
-      if (Peek('}')) return ++pos_, true;
-      return false;
-    }
-  }
-
-  bool Array(TJson& v, int depth) {
-    v.kind = TJson::kArray;
-    ++pos_;
-    Space();
-    if (Peek(']')) return ++pos_, true;
-    for (;;) {
-      Space();
       TJson item;
       if (!Value(item, depth + 1)) return false;
-      v.items.push_back(item);
+      if (object) {
+        v.members.push_back(TJsonMember{std::move(key), std::move(item)});
+      } else {
+        v.items.push_back(std::move(item));
+      }
       Space();
       if (Peek(',')) {
         ++pos_;
         continue;
       }
-      if (Peek(']')) return ++pos_, true;
+      if (Peek(close)) return ++pos_, true;
       return false;
     }
   }
@@ -163,13 +161,9 @@ class CJsonReader {
       const char e = s_[pos_++];
       switch (e) {
         case '"':
-          out += '"';
-          break;
         case '\\':
-          out += '\\';
-          break;
         case '/':
-          out += '/';
+          out += e;
           break;
         case 'b':
           out += '\b';
@@ -259,4 +253,35 @@ class CJsonReader {
 
 inline bool ParseJson(const std::string& text, TJson& out) { return CJsonReader(text).Parse(out); }
 
-}  // namespace render_test
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+inline bool ValidUtf8(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned char c = *p++;
+    if (c < 0x80) continue;
+    int more = 3;
+    uint32_t cp = c & 0x07;
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      cp = c & 0x0F;
+    } else if (c < 0xF0 || c > 0xF4) {
+      return false;  // a continuation byte, an overlong lead (C0, C1) or beyond F4
+    }
+    if (end - p < more) return false;
+    for (int i = 0; i < more; ++i, ++p) {
+      if ((*p & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (*p & 0x3F);
+    }
+    if ((more == 2 && cp < 0x800) || (more == 3 && cp < 0x10000) || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace strict_json
