@@ -6,6 +6,7 @@
 
 #include "brush/MangaBrush.h"
 #include "script/ScriptCall.h"
+#include "script/ScriptHost.h"
 #include "script/ScriptLoad.h"
 
 namespace pavo {
@@ -15,12 +16,10 @@ namespace {
 constexpr double kQuarterTurn = 1.5707963267948966;
 constexpr uint32_t kCrossColour = 0xFFFF0000;  // opaque red
 
-// Outline reused by every cross, so that a failing script allocates nothing per dab.
-TPolygon crossArm;
-
 void FillArm(CMangaBrush& brush, double x0, double y0, double x1, double y1, double x2, double y2,
              double x3, double y3) {
   try {
+    TPolygon& crossArm = ScriptHost().scratch.crossArm;
     crossArm.clear();
     crossArm.emplace_back(x0, y0);
     crossArm.emplace_back(x1, y1);

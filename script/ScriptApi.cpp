@@ -17,6 +17,7 @@
 #include "geometry/Shape.h"
 #include "imaging/Blend.h"
 #include "script/LuaNumbers.h"
+#include "script/ScriptHost.h"
 #include "script/ScriptLoad.h"
 #include "script/ScriptSinks.h"
 
@@ -223,12 +224,6 @@ constexpr size_t kMaxOutlinePoints = size_t{1} << 20;
 // 140 000 curves of the smallest step count.
 constexpr size_t kMaxFlattenedPoints = size_t{1} << 21;
 
-// Scratch outlines reused from fill to fill so that a dab allocates nothing once they have
-// grown; used by the painting thread only, like currentBrush.
-CShape scratchEllipse;
-TPolygon scratchPolygon;
-TContours scratchContours;
-
 // Only kDrawCanvas and kDrawCoverage are modes; other values are ignored.
 int SetMode(lua_State* L) {
   const int32_t mode = ArgInt(L, 1, 0);
@@ -261,8 +256,9 @@ int Ellipse(lua_State* L, CMangaBrush& b) {
   if (n[2] == n[3] && n[2] <= 2000.0) {
     b.PaintDisc(n[0], n[1], n[2] / 2.0, colour, opacity, false, 1.0);
   } else {
-    scratchEllipse.SetEllipse(n[0], n[1], n[2], n[3], n[4]);
-    b.FillShape(scratchEllipse.points, colour, opacity);
+    CShape& ellipse = ScriptHost().scratch.ellipse;
+    ellipse.SetEllipse(n[0], n[1], n[2], n[3], n[4]);
+    b.FillShape(ellipse.points, colour, opacity);
   }
   return 0;
 }
@@ -414,13 +410,14 @@ int Fill(lua_State* L, CMangaBrush& b) {
   } emptyPath{b.path};
   if (b.path.Count() == 0) return 0;
   b.path.SetMode(1);
+  TScriptScratch& scratch = ScriptHost().scratch;
   if (b.path.HasContourStarts()) {
-    b.path.FlattenContours(scratchContours, kMaxFlattenedPoints);
-    b.FillPath(scratchContours, colour, opacity);
+    b.path.FlattenContours(scratch.contours, kMaxFlattenedPoints);
+    b.FillPath(scratch.contours, colour, opacity);
   } else {
-    scratchPolygon.clear();
-    b.path.Flatten(scratchPolygon, kMaxFlattenedPoints);
-    b.FillShape(scratchPolygon, colour, opacity);
+    scratch.polygon.clear();
+    b.path.Flatten(scratch.polygon, kMaxFlattenedPoints);
+    b.FillShape(scratch.polygon, colour, opacity);
   }
   return 0;
 }

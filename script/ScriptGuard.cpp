@@ -19,9 +19,6 @@ using Clock = std::chrono::steady_clock;
 // stop comes promptly and the clock costs nothing measurable.
 constexpr int kHookCount = 1000;
 
-int64_t memoryLimit = kDefaultScriptMemory;
-double timeLimit = kDefaultScriptSeconds;
-
 struct TStateMemory {
   size_t used = 0;
   size_t limit = 0;  // 0: none
@@ -54,25 +51,10 @@ int Panic(lua_State* L) {
   return 0;
 }
 
-struct TJob {
-  int depth = 0;
-  bool timed = false;
-  bool stopped = false;
-  double seconds = 0.0;
-  Clock::time_point deadline;
-  const char* name = "";
-  const char* call = "";  // the script function the host called last
-  std::string message;
-  const std::atomic<uint32_t>* cancelWord = nullptr;
-  uint32_t cancelId = 0;
-  TScriptJobCost cost;
-};
-
-TJob job;
-
 // "the script was stopped: it ran longer than the 2 s allowed for the repaint (in main,
 // line 7)"; the place is left out when the interpreter does not know it.
 void ComposeStopMessage(lua_State* L, lua_Debug* ar) {
+  TScriptJobState& job = ScriptHost().job;
   char where[160] = "";
   if (ar != nullptr && lua_getinfo(L, "Sl", ar) != 0 && ar->currentline > 0) {
     if (job.call[0] != '\0') {
@@ -95,11 +77,13 @@ void ComposeStopMessage(lua_State* L, lua_Debug* ar) {
 }
 
 bool Cancelled() {
+  TScriptJobState& job = ScriptHost().job;
   return job.cancelWord != nullptr &&
          job.cancelWord->load(std::memory_order_relaxed) > job.cancelId;
 }
 
 void StopCancelled() {
+  TScriptJobState& job = ScriptHost().job;
   job.stopped = true;
   try {
     job.message = "the script was stopped: a newer request replaced ";
@@ -111,6 +95,7 @@ void StopCancelled() {
 
 // Whether the job must stop now: its budget is spent or it was cancelled.
 bool DueToStop(lua_State* L, lua_Debug* ar) {
+  TScriptJobState& job = ScriptHost().job;
   if (Cancelled()) {
     StopCancelled();
     return true;
@@ -122,6 +107,7 @@ bool DueToStop(lua_State* L, lua_Debug* ar) {
 }
 
 void CountHook(lua_State* L, lua_Debug* ar) {
+  TScriptJobState& job = ScriptHost().job;
   if (!job.stopped && !DueToStop(L, ar)) return;
   // From now on every instruction raises, so a script that catches the error cannot go on.
   lua_sethook(L, CountHook, LUA_MASKCOUNT, 1);
@@ -131,13 +117,15 @@ void CountHook(lua_State* L, lua_Debug* ar) {
 
 }  // namespace
 
-void SetScriptMemoryLimit(int64_t bytes) { memoryLimit = bytes > 0 ? bytes : 0; }
-int64_t ScriptMemoryLimit() { return memoryLimit; }
+void SetScriptMemoryLimit(int64_t bytes) {
+  ScriptHost().limits.memoryBytes = bytes > 0 ? bytes : 0;
+}
+int64_t ScriptMemoryLimit() { return ScriptHost().limits.memoryBytes; }
 
 lua_State* NewLimitedState() {
   TStateMemory* memory = new (std::nothrow) TStateMemory;
   if (memory == nullptr) return nullptr;
-  memory->limit = static_cast<size_t>(memoryLimit);
+  memory->limit = static_cast<size_t>(ScriptMemoryLimit());
   lua_State* L = lua_newstate(LimitedAlloc, memory);
   if (L == nullptr) {
     delete memory;
@@ -155,10 +143,13 @@ void CloseLimitedState(lua_State* L) {
   if (alloc == LimitedAlloc) delete static_cast<TStateMemory*>(ud);
 }
 
-void SetScriptTimeLimit(double seconds) { timeLimit = seconds > 0.0 ? seconds : 0.0; }
-double ScriptTimeLimit() { return timeLimit; }
+void SetScriptTimeLimit(double seconds) {
+  ScriptHost().limits.seconds = seconds > 0.0 ? seconds : 0.0;
+}
+double ScriptTimeLimit() { return ScriptHost().limits.seconds; }
 
 void BeginScriptJob(double seconds, const char* name) {
+  TScriptJobState& job = ScriptHost().job;
   if (job.depth++ > 0) return;
   job.stopped = false;
   job.message.clear();
@@ -175,6 +166,7 @@ void BeginScriptJob(double seconds, const char* name) {
 }
 
 void EndScriptJob() {
+  TScriptJobState& job = ScriptHost().job;
   if (job.depth == 0 || --job.depth > 0) return;
   job.timed = false;
   job.stopped = false;
@@ -183,11 +175,13 @@ void EndScriptJob() {
 }
 
 void WatchScriptJobCancel(const std::atomic<uint32_t>* word, uint32_t id) {
+  TScriptJobState& job = ScriptHost().job;
   job.cancelWord = word;
   job.cancelId = id;
 }
 
 void StopScriptJob(const std::string& message) {
+  TScriptJobState& job = ScriptHost().job;
   job.stopped = true;
   try {
     job.message = message;
@@ -196,17 +190,19 @@ void StopScriptJob(const std::string& message) {
   }
 }
 
-const TScriptJobCost& ScriptJobCost() { return job.cost; }
+const TScriptJobCost& ScriptJobCost() { return ScriptHost().job.cost; }
 
 void AddScriptRun(const char* call, double seconds) {
+  TScriptJobState& job = ScriptHost().job;
   if (call != nullptr && std::strcmp(call, "main") == 0) ++job.cost.mainCalls;
   job.cost.seconds += seconds;
 }
 
-bool ScriptJobStopped() { return job.stopped; }
-const std::string& ScriptStopMessage() { return job.message; }
+bool ScriptJobStopped() { return ScriptHost().job.stopped; }
+const std::string& ScriptStopMessage() { return ScriptHost().job.message; }
 
 bool ArmScriptHook(lua_State* L, const char* call) {
+  TScriptJobState& job = ScriptHost().job;
   if (job.stopped) return false;
   job.call = call != nullptr ? call : "";
   if (!job.timed && job.cancelWord == nullptr) return true;

@@ -14,12 +14,11 @@
 #include <cstdint>
 #include <string>
 
+#include "script/ScriptHost.h"
+
 struct lua_State;
 
 namespace pavo {
-
-constexpr int64_t kDefaultScriptMemory = int64_t{512} << 20;  // bytes per interpreter state
-constexpr double kDefaultScriptSeconds = 2.0;                 // per discovery, per repaint
 
 // Memory limit of every interpreter state created from now on; 0 or less means none.
 void SetScriptMemoryLimit(int64_t bytes);
@@ -63,12 +62,7 @@ const std::string& ScriptStopMessage();
 // its remaining loads and calls fail at once, as after a stop by the budget.
 void StopScriptJob(const std::string& message);
 
-// What the scripts of the running job have cost so far: the calls of main, and the time spent
-// running script code (the main chunk with its compilation, every call of a global).
-struct TScriptJobCost {
-  int64_t mainCalls = 0;
-  double seconds = 0.0;
-};
+// What the scripts of the running job have cost so far (TScriptJobCost).
 const TScriptJobCost& ScriptJobCost();
 // Adds one run of script code; `call` names it as for ArmScriptHook.
 void AddScriptRun(const char* call, double seconds);

@@ -20,13 +20,12 @@
 #include "imaging/ImageTile.h"
 #include "script/LuaNumbers.h"
 #include "script/ScriptGuard.h"
+#include "script/ScriptHost.h"
 #include "script/ScriptSinks.h"
 
 namespace pavo {
 
 namespace {
-
-StateFactory stateFactory = nullptr;
 
 void SetOutOfMemory(std::string& message) {
   try {
@@ -220,9 +219,9 @@ int GuardedDoFile(lua_State* L) {
 // C variables, not as upvalues, so the debug library cannot hand them to a script.
 constexpr size_t kMaxPatternItems = 2000;
 
-enum { kFind, kMatch, kGmatch, kGsub, kPatternFunctions };
+enum { kFind, kMatch, kGmatch, kGsub };
+static_assert(kGsub + 1 == kPatternFunctions);
 const char* const kPatternFunctionNames[kPatternFunctions] = {"find", "match", "gmatch", "gsub"};
-lua_CFunction patternFunctions[kPatternFunctions] = {};
 
 void CheckPattern(lua_State* L) {
   size_t length = 0;
@@ -242,7 +241,7 @@ void CheckPattern(lua_State* L) {
 template <int F>
 int GuardedPatternFunction(lua_State* L) {
   CheckPattern(L);
-  return patternFunctions[F](L);
+  return ScriptHost().patternFunctions[F](L);
 }
 
 const lua_CFunction kGuardedPatternFunctions[kPatternFunctions] = {
@@ -258,7 +257,7 @@ void InstallPatternGuard(lua_State* L) {
     lua_CFunction original = lua_tocfunction(L, -1);
     lua_pop(L, 1);
     if (original == nullptr) continue;
-    patternFunctions[f] = original;
+    ScriptHost().patternFunctions[f] = original;
     lua_pushcfunction(L, kGuardedPatternFunctions[f]);
     lua_setfield(L, -2, kPatternFunctionNames[f]);
   }
@@ -382,7 +381,7 @@ void CreateWorkLayers(CMangaBrush& brush) {
 
 }  // namespace
 
-void SetStateFactory(StateFactory factory) { stateFactory = factory; }
+void SetStateFactory(StateFactory factory) { ScriptHost().stateFactory = factory; }
 
 void CloseScript(CMangaBrush& brush) {
   if (brush.lua != nullptr) {
@@ -423,7 +422,8 @@ void LoadScript(CMangaBrush& brush, CBrushStroke& stroke) {
     }
     return;
   }
-  lua_State* L = stateFactory != nullptr ? stateFactory() : NewLimitedState();
+  const StateFactory factory = ScriptHost().stateFactory;
+  lua_State* L = factory != nullptr ? factory() : NewLimitedState();
   brush.lua = L;
   if (L == nullptr) {
     SetOutOfMemory(brush.loadError);

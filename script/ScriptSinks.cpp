@@ -2,19 +2,16 @@
 
 #include <lua.hpp>
 
+#include "script/ScriptHost.h"
+
 namespace pavo {
-namespace {
 
-TScriptSinks sinks;
+void SetScriptSinks(const TScriptSinks& s) { ScriptHost().sinks = s; }
 
-}  // namespace
-
-void SetScriptSinks(const TScriptSinks& s) { sinks = s; }
-
-const TScriptSinks& GetScriptSinks() { return sinks; }
+const TScriptSinks& GetScriptSinks() { return ScriptHost().sinks; }
 
 int ScriptPrint(lua_State* L) {
-  if (sinks.print == nullptr) return 0;
+  if (GetScriptSinks().print == nullptr) return 0;
   // Built on the Lua stack as one growing string, so an error raised by a __tostring leaves
   // nothing of ours behind.
   const int n = lua_gettop(L);
@@ -38,6 +35,7 @@ int ScriptPrint(lua_State* L) {
   lua_concat(L, 2);
   size_t length = 0;
   const char* text = lua_tolstring(L, -1, &length);
+  const TScriptSinks& sinks = GetScriptSinks();
   sinks.print(sinks.context, text, length);
   return 0;
 }

@@ -16,9 +16,20 @@
 #include "brush/MangaBrush.h"
 #include "brush/Stroke.h"
 #include "imaging/ImageTile.h"
+#include "script/ScriptHost.h"
 #include "script/ScriptLoad.h"
 
 namespace pavo::test {
+
+// Every test starts from the script host a program starts with, whatever an earlier test of
+// the same run left behind.
+class CFreshScriptHost : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override { ResetScriptHost(); }
+};
+inline const bool kFreshScriptHostInstalled = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new CFreshScriptHost);
+  return true;
+}();
 
 inline std::string FixturePath(const std::string& name) {
   return std::string(QUARNEL_SOURCE_DIR) + "/tests/script/fixtures/" + name;
