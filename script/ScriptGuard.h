@@ -36,7 +36,10 @@ void SetScriptTimeLimit(double seconds);
 double ScriptTimeLimit();
 
 // Starts the time budget of one job; `job` names it in the stop message ("discovery",
-// "repaint"). seconds <= 0 means no budget. Jobs do not nest.
+// "repaint"). seconds <= 0 means no budget. A job begun while one runs is part of it: the
+// running job's budget, name and stop hold, and only the end of the outermost job ends it
+// (a worker's job runs DiscoverScript and DrawTestStroke, which begin their own for callers
+// without one).
 void BeginScriptJob(double seconds, const char* job);
 void EndScriptJob();
 // The running job is cancelled once *word rises above `id` (a newer job replaced it; the word

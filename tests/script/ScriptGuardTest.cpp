@@ -151,6 +151,26 @@ TEST(ScriptBudget, AJobWithoutBudgetAndAFinishedJobStopNothing) {
   EXPECT_EQ(Eval(s.brush, "return total"), std::vector<double>{4500001500000.0});
 }
 
+// A job begun inside a running one is part of it: the outer budget and name hold (a generous
+// inner budget is no way out), and the inner end leaves the stop in place.
+TEST(ScriptBudget, AJobBegunInsideARunningJobIsPartOfIt) {
+  TLoadedScript s(WriteScript("guard_nested.bs", "function main() while true do end end"));
+  s.Load();
+  ASSERT_TRUE(s.brush.scriptLoaded);
+  TJobScope outer(0.2, "the repaint");
+  const Clock::time_point start = Clock::now();
+  {
+    TJobScope inner(60.0, "parameter discovery");
+    EXPECT_FALSE(CallGlobal(s.brush, "main"));
+  }
+  EXPECT_LT(SecondsSince(start), 1.0);
+  EXPECT_EQ(ScriptStopMessage(),
+            "the script was stopped: it ran longer than the 0.2 s allowed for the repaint (in "
+            "main, line 1)");
+  EXPECT_TRUE(ScriptJobStopped());
+  EXPECT_FALSE(CallGlobal(s.brush, "main"));
+}
+
 // Snippets run in a loaded state; each returns 1 when the guarded function behaved.
 TEST(ScriptLoaders, PrecompiledChunksAndStandardInputAreRefused) {
   const std::string source = WriteScript("guard_source.bs", "#!/shebang line\nreturn 40 + 2");
