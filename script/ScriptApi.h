@@ -20,6 +20,9 @@ namespace pavo {
 struct TScriptFunction {
   const char* name;
   int (*function)(lua_State*);
+  // How many arguments the function reads. The README's table and the editor definitions
+  // give the same numbers (tests/editor compares them).
+  int arguments;
 };
 
 constexpr size_t kScriptFunctionCount = 58;
