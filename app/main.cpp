@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
+#include <QSize>
 #include <QStringList>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,22 @@ namespace {
 
 // Not the application display name: Qt would append that to the window's caption.
 const char* const kBoxTitle = "Quarnel Tester";
+
+// The name of the menu entry, the AppStream metadata and the icon: the desktop matches the
+// window to them by it (on Wayland, where the window's icon also comes from the entry).
+const char* const kDesktopId = "org.quarnel.Tester";
+
+// The icon's PNG copies compiled in (app/data/icons), so that the window has its icon also
+// uninstalled and without Qt's optional SVG image plugin.
+QIcon WindowIcon() {
+  QIcon icon;
+  for (int size : {48, 64, 128, 256}) {
+    icon.addFile(
+        QStringLiteral(":/icons/%1x%1/apps/%2.png").arg(size).arg(QLatin1String(kDesktopId)),
+        QSize(size, size));
+  }
+  return icon;
+}
 
 // An exception that escapes an event handler is shown in a message box and the event loop
 // goes on, instead of ending the program with the user's work in the window.
@@ -53,8 +70,8 @@ int main(int argc, char* argv[]) {
   }
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("quarnel-tester"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("quarnel-tester"));
-  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quarnel-tester")));
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
+  QApplication::setWindowIcon(WindowIcon());
 
   // Qt has already taken its own options (-platform and the like) out of the list.
   const QStringList args = QApplication::arguments().mid(1);
