@@ -1,16 +1,17 @@
 # The whole set-up on a fresh Debian machine: `make run`, `make test`, `make bench`,
-# `make sanitize`, `make fuzz`.
+# `make sanitize`, `make fuzz`, `make package`.
 BUILD ?= build
 RELEASE_BUILD ?= build-release
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+PACKAGE_BUILD ?= build-package
 FUZZ_SECONDS ?= 60
 SCRIPT ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all run test bench sanitize sanitize-address sanitize-thread fuzz clean bootstrap \
-	configure build
+.PHONY: all run test bench sanitize sanitize-address sanitize-thread fuzz package clean \
+	bootstrap configure build
 
 all: build
 
@@ -79,5 +80,22 @@ fuzz: bootstrap
 		$(FUZZ_BUILD)/corpus tests/fuzz/corpus || status=$$?; \
 	echo "fuzz: artifacts in $(FUZZ_BUILD)/artifacts:"; ls $(FUZZ_BUILD)/artifacts; exit $$status
 
+# The Debian package quarnel_VERSION_ARCH.deb in $(PACKAGE_BUILD): a build for /usr with the
+# compiler and linker flags Debian builds its packages with (hardening on), packed by CPack
+# (its dependencies found by dpkg-shlibdeps), then checked by lintian, whose errors fail the
+# target.
+package: bootstrap
+	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_INSTALL_PREFIX=/usr -DQUARNEL_BUILD_TESTS=OFF \
+		-DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	@rm -f $(PACKAGE_BUILD)/quarnel_*.deb
+	@cd $(PACKAGE_BUILD) && cpack >/dev/null
+	@lintian --fail-on error $(PACKAGE_BUILD)/quarnel_*.deb
+	@echo "package: $$(ls $(PACKAGE_BUILD)/quarnel_*.deb)"
+
 clean:
-	rm -rf $(BUILD) $(RELEASE_BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(RELEASE_BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)
