@@ -23,8 +23,11 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 #include <string>
 
+#include "app/PreviewArea.h"
+#include "app/ScratchPad.h"
 #include "preview/TextDecode.h"
 
 namespace quarnel {
@@ -157,6 +160,25 @@ void TFormMain::CreateComponents() {
     TrackBar[i] = MakeSlider(PanelParam, name.c_str(), 100, kTrackBarY[i], 100, 25, 0, 100, 0, 10);
   }
 
+  PreviewArea = new TPreviewArea(this);
+  PreviewArea->SetImage(&preview_);
+  ScratchPad = new TScratchPad(PreviewArea, this);
+  connect(ScratchPad, &TScratchPad::toggled, this, &TFormMain::ShowScratchPad);
+  connect(ScratchPad, &TScratchPad::changed, this, &TFormMain::ShowStatus);
+  KeepSeed = new QAction(QStringLiteral("Keep Seed"), this);
+  KeepSeed->setCheckable(true);
+  KeepSeed->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+  KeepSeed->setShortcutContext(Qt::WindowShortcut);
+  connect(KeepSeed, &QAction::toggled, this, [this](bool on) {
+    // The picture shown stays as it is: its seed is the one kept.
+    std::optional<uint32_t> seed;
+    if (on)
+      seed = static_cast<uint32_t>(session_.LastRepaintSeed() < 0 ? 0 : session_.LastRepaintSeed());
+    session_.fixedSeed = seed;
+    ScratchPad->Session().fixedSeed = seed;
+  });
+  PreviewArea->addAction(KeepSeed);
+
   // Last, so that it lies over the bottom rows of the preview.
   StatusBar = new QStatusBar(this);
   StatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -171,6 +193,32 @@ void TFormMain::CreateComponents() {
   BusyMark->setToolTip(QStringLiteral("The script is running"));
   StatusBar->addPermanentWidget(BusyMark);
   BusyMark->hide();
+  PixelReadout = new QLabel(StatusBar);
+  PixelReadout->setObjectName(QStringLiteral("PixelReadout"));
+  StatusBar->addPermanentWidget(PixelReadout);
+  PixelReadout->hide();
+  const auto readout = [this](QPoint pixel, bool inside) {
+    const pavo::CImage32* shown = PreviewArea->Image();
+    const QString zoom =
+        PreviewArea->Zoom() == 1 ? QString() : QStringLiteral("%1x  ").arg(PreviewArea->Zoom());
+    if (!inside || shown == nullptr) {
+      PixelReadout->setText(zoom.trimmed());
+      PixelReadout->setVisible(!zoom.isEmpty());
+      return;
+    }
+    const uint32_t c = shown->GetPixel(pixel.x(), pixel.y());
+    PixelReadout->setText(QStringLiteral("%1%2, %3: R %4 G %5 B %6 A %7")
+                              .arg(zoom)
+                              .arg(pixel.x())
+                              .arg(pixel.y())
+                              .arg((c >> 16) & 0xFF)
+                              .arg((c >> 8) & 0xFF)
+                              .arg(c & 0xFF)
+                              .arg(c >> 24));
+    PixelReadout->show();
+  };
+  connect(PreviewArea, &TPreviewArea::hovered, this, readout);
+  connect(PreviewArea, &TPreviewArea::zoomed, this, [readout] { readout(QPoint(), false); });
   busyDelay_ = new QTimer(this);
   busyDelay_->setSingleShot(true);
   busyDelay_->setInterval(kBusyDelayMs);
@@ -217,12 +265,15 @@ void TFormMain::LayOut() {
   PanelParam->setGeometry(0, kPanelHeight, kPanelParamWidth,
                           std::max(0, h - kPanelHeight - kStatusBarHeight));
   StatusBar->setGeometry(0, h - kStatusBarHeight, w, kStatusBarHeight);
+  PreviewArea->setGeometry(kPanelParamWidth, kPanelHeight, std::max(0, w - kPanelParamWidth),
+                           std::max(0, h - kPanelHeight));
 }
 
 void TFormMain::FormResize() {
   LayOut();
   ResetChangeCache();
   session_.ResizePreview(width() - kPanelParamWidth, height() - kPanelHeight);
+  ScratchPad->SetViewSize(PreviewArea->width(), PreviewArea->height());
   UpdatePreview(false);
 }
 
@@ -297,6 +348,7 @@ void TFormMain::ShowDiscovery() {
     TrackBarSize->setValue(session_.size.position);
   }
   discovered_ = true;
+  reloadedForPad_ = true;
   emit scriptDiscovered(scriptPath_, shown);
 }
 
@@ -306,6 +358,7 @@ void TFormMain::ShowRepaint() {
   lastRepaintSeed_ = session_.LastRepaintSeed();
   emit previewRepainted(lastRepaintWidth_);
   BlitToWindow();
+  ShowPadBrush();
   if (loading_ && discovered_) {
     loading_ = false;
     if (!dropQueue_.isEmpty()) {
@@ -324,19 +377,48 @@ QRect TFormMain::PreviewRect() const {
   return QRect(PanelParam->width(), Panel->height(), preview_.width, preview_.height);
 }
 
-// Qt paints only from paint events: the copy asks for the preview area to be painted, and
-// paintEvent hands the view's memory to the painter as it is.
+// Qt paints only from paint events: the copy asks the preview area to be painted, which hands
+// the view's memory to the painter as it is.
 void TFormMain::BlitToWindow() {
   ++copyCount_;
-  if (preview_.HasPixels()) update(PreviewRect());
+  if (preview_.HasPixels()) PreviewArea->update();
 }
 
-void TFormMain::paintEvent(QPaintEvent*) {
-  if (!preview_.HasPixels()) return;
-  QPainter painter(this);
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.drawImage(PreviewRect().topLeft(), preview_.Wrap());
-  ++paintCount_;
+int TFormMain::PaintCount() const { return PreviewArea->PaintCount(); }
+
+bool TFormMain::Busy() const {
+  return session_.Busy() || loading_ || !dropQueue_.isEmpty() || ScratchPad->Session().Busy();
+}
+
+// The scratchpad paints with the brush the preview paints with; it takes every change of it,
+// and the script read again, once it is in use.
+void TFormMain::ShowPadBrush() {
+  if (!ScratchPad->Active() && ScratchPad->Session().Strokes().empty()) return;
+  ScratchPad->SetBrush(session_.SettledSettings(), reloadedForPad_);
+  reloadedForPad_ = false;
+}
+
+void TFormMain::ShowScratchPad(bool on) {
+  if (on) {
+    ScratchPad->SetViewSize(PreviewArea->width(), PreviewArea->height());
+    reloadedForPad_ = true;
+  }
+  ScratchPad->SetActive(on, &preview_);
+  if (on) ShowPadBrush();
+  ShowStatus();
+}
+
+// The status line speaks of what is shown: the scratchpad's stop while it shows one, else the
+// script's status.
+void TFormMain::ShowStatus() {
+  const std::string& pad = ScratchPad->Session().Status();
+  if (ScratchPad->Active() && !pad.empty()) {
+    StatusBar->showMessage(ScriptText(pad));
+  } else if (!session_.Status().empty()) {
+    StatusBar->showMessage(ScriptText(session_.Status()));
+  } else if (scriptPath_.isEmpty()) {
+    StatusBar->showMessage(QString::fromUtf8(kInitialStatus));
+  }
 }
 
 void TFormMain::resizeEvent(QResizeEvent* event) {

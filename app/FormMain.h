@@ -17,6 +17,7 @@
 #include "brush/BrushInfo.h"
 #include "preview/PreviewSession.h"
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QProgressBar;
@@ -27,6 +28,9 @@ class QStatusBar;
 class QTimer;
 
 namespace quarnel {
+
+class TPreviewArea;
+class TScratchPad;
 
 class TFormMain : public QWidget {
   Q_OBJECT
@@ -54,6 +58,13 @@ class TFormMain : public QWidget {
   QSlider* TrackBar[pavo::kParamSlots] = {};  // TrackBar1 .. TrackBar10
   QTimer* Timer = nullptr;
   QProgressBar* BusyMark = nullptr;  // in the status bar's permanent area while a job runs
+  // The preview's area: zoom, pan, the pixel readout, copy and save; and the scratchpad shown
+  // in it instead of the test stroke while it is on (F2).
+  TPreviewArea* PreviewArea = nullptr;
+  TScratchPad* ScratchPad = nullptr;
+  QLabel* PixelReadout =
+      nullptr;  // in the status bar's permanent area while the cursor is over the preview
+  QAction* KeepSeed = nullptr;  // repaints keep the seed of the picture shown
 
   // Accepts the path when its file name ends in ".bs" in any letter case (the extension is
   // everything from the last dot of the file name); anything else is ignored silently.
@@ -71,16 +82,17 @@ class TFormMain : public QWidget {
 
   // What the window has done, for inspection; none of it changes the behaviour.
   quarnel::CPreviewSession& Session() { return session_; }
-  // A job is running or waiting, or a dropped script is still to be loaded.
-  bool Busy() const { return session_.Busy() || loading_ || !dropQueue_.isEmpty(); }
+  // A job is running or waiting (the preview's or the scratchpad's), or a dropped script is
+  // still to be loaded.
+  bool Busy() const;
   const pavo::CBrushInfo& Settings() const { return session_.Settings(); }
   const CImageViewQt& Preview() const { return preview_; }
   const QString& ScriptPath() const { return scriptPath_; }
   int RepaintCount() const { return repaintCount_; }  // DrawTestStroke calls
   double LastRepaintWidth() const { return lastRepaintWidth_; }
   int32_t LastRepaintSeed() const { return lastRepaintSeed_; }
-  int CopyCount() const { return copyCount_; }    // copies of the preview requested
-  int PaintCount() const { return paintCount_; }  // preview images painted by Qt
+  int CopyCount() const { return copyCount_; }  // copies of the preview requested
+  int PaintCount() const;                       // preview images painted by Qt
 
  signals:
   // After every DrawTestStroke, with the brush width it painted with.
@@ -95,7 +107,6 @@ class TFormMain : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -111,6 +122,9 @@ class TFormMain : public QWidget {
   void ShowDiscovery();
   void ShowRepaint();
   void ShowBusy();
+  void ShowScratchPad(bool on);
+  void ShowPadBrush();
+  void ShowStatus();
 
   CImageViewQt preview_;
   QString scriptPath_;
@@ -125,7 +139,7 @@ class TFormMain : public QWidget {
   double lastRepaintWidth_ = 0.0;
   int32_t lastRepaintSeed_ = -1;
   int copyCount_ = 0;
-  int paintCount_ = 0;
+  bool reloadedForPad_ = false;  // a discovery since the scratchpad last took the brush
 };
 
 }  // namespace quarnel

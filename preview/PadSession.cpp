@@ -32,11 +32,12 @@ void CPadSession::SetViewSize(int32_t w, int32_t h) {
   if (!strokes_.empty() || penDown_ || (w == width_ && h == height_)) return;
   width_ = w;
   height_ = h;
-  Replay();
+  if (haveBrush_) Replay();
 }
 
 void CPadSession::SetBrush(const pavo::CBrushInfo& info) {
   info_ = info;
+  haveBrush_ = true;
   Replay();
 }
 

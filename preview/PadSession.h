@@ -41,7 +41,8 @@ class CPadSession {
 
   // The image the pad is shown in, owned by the front end; it is kept at the pad's size.
   void SetImage(pavo::CImage32* image) { image_ = image; }
-  // The size an empty pad takes (the view's); a pad with strokes keeps its own.
+  // The size an empty pad takes (the view's); a pad with strokes keeps its own. Painted at
+  // once once the pad has a brush.
   void SetViewSize(int32_t w, int32_t h);
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
@@ -92,6 +93,7 @@ class CPadSession {
   int32_t width_ = 0;
   int32_t height_ = 0;
   pavo::CBrushInfo info_;
+  bool haveBrush_ = false;
   std::vector<TPadStroke> strokes_;
   TPadStroke current_;
   pavo::CStroke filter_;  // the stroke model the pen's points go through

@@ -518,7 +518,7 @@ bool CWorkerClient::TakeFrames() {
       if (!ReadRecord(payload, current_) || current_.id != running_->id ||
           current_.kind != running_->kind ||
           (PaintsPixels(running_->kind) && (current_.image->width != running_->width ||
-                                                current_.image->height != running_->height))) {
+                                            current_.image->height != running_->height))) {
         broken = true;
         break;
       }
