@@ -199,8 +199,9 @@ void TFormMain::CreateComponents() {
   PixelReadout->hide();
   const auto readout = [this](QPoint pixel, bool inside) {
     const pavo::CImage32* shown = PreviewArea->Image();
-    const QString zoom =
-        PreviewArea->Zoom() == 1 ? QString() : QStringLiteral("%1x  ").arg(PreviewArea->Zoom());
+    // What the area shows when it is not the test stroke at 1x, then the pixel.
+    QString zoom = ScratchPad->Active() ? QStringLiteral("Scratchpad  ") : QString();
+    if (PreviewArea->Zoom() != 1) zoom += QStringLiteral("%1x  ").arg(PreviewArea->Zoom());
     if (!inside || shown == nullptr) {
       PixelReadout->setText(zoom.trimmed());
       PixelReadout->setVisible(!zoom.isEmpty());
@@ -219,6 +220,7 @@ void TFormMain::CreateComponents() {
   };
   connect(PreviewArea, &TPreviewArea::hovered, this, readout);
   connect(PreviewArea, &TPreviewArea::zoomed, this, [readout] { readout(QPoint(), false); });
+  connect(ScratchPad, &TScratchPad::toggled, this, [readout] { readout(QPoint(), false); });
   busyDelay_ = new QTimer(this);
   busyDelay_->setSingleShot(true);
   busyDelay_->setInterval(kBusyDelayMs);
