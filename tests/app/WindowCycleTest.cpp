@@ -21,6 +21,7 @@
 
 using quarnel::TFormMain;
 using quarnel_test::DropFiles;
+using quarnel_test::FirstDifference;
 using quarnel_test::Fixture;
 
 namespace {
@@ -31,23 +32,6 @@ std::vector<uint32_t> Pixels(const pavo::CImage32& image) {
     for (int x = 0; x < image.width; ++x) out.push_back(image.GetPixel(x, y));
   }
   return out;
-}
-
-// The first pixel of the top `rows` rows where the two differ, as "x,y: a != b", or empty.
-QByteArray FirstDifference(const pavo::CImage32& a, const QImage& b, int rows) {
-  if (b.width() != a.width || b.height() < rows || a.height < rows) {
-    return "size " + QByteArray::number(b.width()) + "x" + QByteArray::number(b.height());
-  }
-  for (int y = 0; y < rows; ++y) {
-    for (int x = 0; x < a.width; ++x) {
-      if (a.GetPixel(x, y) != b.pixel(x, y)) {
-        return QByteArray::number(x) + "," + QByteArray::number(y) + ": " +
-               QByteArray::number(a.GetPixel(x, y), 16) +
-               " != " + QByteArray::number(b.pixel(x, y), 16);
-      }
-    }
-  }
-  return {};
 }
 
 }  // namespace

@@ -16,17 +16,13 @@
 #include "app/FormMain.h"
 
 using quarnel::TFormMain;
+using quarnel_test::WriteFile;
 
 namespace {
 
 // The longest the event loop may leave a zero-length timer waiting while a script paints.
 // Measured well under 10 ms here; the bound leaves room for a loaded machine.
 constexpr qint64 kStallBoundMs = 250;
-
-bool WriteFile(const QString& path, const QByteArray& text) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
 
 // A script that spends `ms` milliseconds on every dab (about 300 of them) and marks the
 // position of its first parameter in the top row.

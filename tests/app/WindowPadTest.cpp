@@ -28,13 +28,10 @@
 
 using quarnel::TFormMain;
 using quarnel::TPreviewArea;
+using quarnel_test::FirstDifference;
+using quarnel_test::WriteFile;
 
 namespace {
-
-bool WriteFile(const QString& path, const QByteArray& text) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
 
 // Random jitter, a dab direction and a parameter: what a live painting must reproduce exactly.
 const char* const kBrush =
@@ -45,22 +42,6 @@ const char* const kBrush =
     "  bs_ellipse(x + math.random(-j, j), y + 3 * dy, bs_width() * p + 2, 3, bs_atan(dx, dy),\n"
     "             30, 90, 200, 220)\n"
     "end\n";
-
-QByteArray FirstDifference(const pavo::CImage32& a, const QImage& b) {
-  if (b.width() != a.width || b.height() != a.height) {
-    return "size " + QByteArray::number(b.width()) + "x" + QByteArray::number(b.height());
-  }
-  for (int y = 0; y < a.height; ++y) {
-    for (int x = 0; x < a.width; ++x) {
-      if (a.GetPixel(x, y) != b.pixel(x, y)) {
-        return QByteArray::number(x) + "," + QByteArray::number(y) + ": " +
-               QByteArray::number(a.GetPixel(x, y), 16) +
-               " != " + QByteArray::number(b.pixel(x, y), 16);
-      }
-    }
-  }
-  return {};
-}
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 using quarnel::TFormMain;
 using quarnel_test::DropFiles;
 using quarnel_test::Fixture;
+using quarnel_test::WriteFile;
 
 namespace {
 
@@ -39,11 +40,6 @@ void CheckSliders(const TFormMain& form, const TSliderState (&expected)[10]) {
 }
 
 constexpr TSliderState kUnused = {false, 0, 100, 0, "---"};
-
-bool WriteFile(const QString& path, const QByteArray& text) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
 
 }  // namespace
 

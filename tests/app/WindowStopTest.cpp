@@ -16,6 +16,7 @@
 using quarnel::TFormMain;
 using quarnel_test::DropFiles;
 using quarnel_test::Fixture;
+using quarnel_test::WriteFile;
 
 namespace {
 
@@ -23,11 +24,6 @@ namespace {
 // loaded machine.
 constexpr qint64 kBudgetMs = 2000;
 constexpr qint64 kMarginMs = 1500;
-
-bool WriteFile(const QString& path, const QByteArray& text) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
 
 struct THang {
   const char* name;

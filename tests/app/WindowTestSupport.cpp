@@ -5,6 +5,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -12,6 +13,7 @@
 
 #include "app/FormMain.h"
 #include "geometry/Clock.h"
+#include "imaging/Image.h"
 
 namespace quarnel_test {
 
@@ -22,6 +24,30 @@ uint32_t FixedClock() { return g_fixedMs; }
 
 QString Fixture(const char* name) {
   return QStringLiteral(QUARNEL_SOURCE_DIR "/tests/app/fixtures/") + QString::fromUtf8(name);
+}
+
+bool WriteFile(const QString& path, const QByteArray& text) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+}
+
+QByteArray FirstDifference(const pavo::CImage32& a, const QImage& b, int rows) {
+  const bool whole = rows < 0;
+  if (whole) rows = a.height;
+  if (b.width() != a.width || b.height() < rows || a.height < rows ||
+      (whole && b.height() != a.height)) {
+    return "size " + QByteArray::number(b.width()) + "x" + QByteArray::number(b.height());
+  }
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < a.width; ++x) {
+      if (a.GetPixel(x, y) != b.pixel(x, y)) {
+        return QByteArray::number(x) + "," + QByteArray::number(y) + ": " +
+               QByteArray::number(a.GetPixel(x, y), 16) +
+               " != " + QByteArray::number(b.pixel(x, y), 16);
+      }
+    }
+  }
+  return {};
 }
 
 bool DropFiles(quarnel::TFormMain& form, const QStringList& paths) {

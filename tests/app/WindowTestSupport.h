@@ -2,11 +2,16 @@
 // folder, synthetic drops through Qt's routing, and a fixed millisecond clock.
 #pragma once
 
+#include <QByteArray>
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 
+namespace pavo {
+class CImage32;
+}
 namespace quarnel {
 class TFormMain;
 }
@@ -18,6 +23,11 @@ int RegisterWindowTest(const char* name, TestFactory factory);
 
 // Absolute path of tests/app/fixtures/<name>.
 QString Fixture(const char* name);
+// Writes the file whole; false when it cannot.
+bool WriteFile(const QString& path, const QByteArray& text);
+// The first pixel of the top `rows` rows (all of them when rows is -1, the sizes then equal)
+// where the two differ, as "x,y: a != b", or empty.
+QByteArray FirstDifference(const pavo::CImage32& a, const QImage& b, int rows = -1);
 
 // Drag enter, drag move and drop of the given local files on the preview area, sent to the
 // window's QWindow so that Qt routes them to the widget the way it routes a real drop, then

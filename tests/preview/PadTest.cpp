@@ -17,21 +17,15 @@
 #include "preview/PadCanvas.h"
 #include "preview/PadSession.h"
 #include "preview/StrokeFile.h"
+#include "tests/preview/PreviewTestSupport.h"
 
 namespace {
 
 using namespace quarnel;
+using preview_test::Pixels;
 
 constexpr int32_t kW = 200;
 constexpr int32_t kH = 120;
-
-std::vector<uint32_t> Pixels(const pavo::CImage32& image) {
-  std::vector<uint32_t> out;
-  for (int32_t y = 0; y < image.height; ++y) {
-    for (int32_t x = 0; x < image.width; ++x) out.push_back(image.GetPixel(x, y));
-  }
-  return out;
-}
 
 // A hand-drawn looking stroke: a loop with uneven spacing and pressure, its first point
 // repeated as the stroke model repeats it.
@@ -48,16 +42,10 @@ TPadStroke Scribble(double cx, double cy, int points, double turn) {
   return s;
 }
 
-class PadTest : public ::testing::Test {
+class PadTest : public preview_test::CFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quarnel-pad-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
   void TearDown() override {
-    std::filesystem::remove_all(dir_);
+    CFolderTest::TearDown();
     pavo::drawMode = 0;
   }
 
@@ -65,16 +53,11 @@ class PadTest : public ::testing::Test {
     pavo::CBrushInfo info;
     info.width = width;
     if (!source.empty()) {
-      const std::string path = (dir_ / ("b" + std::to_string(++scripts_) + ".bs")).string();
-      std::ofstream(path, std::ios::binary) << source;
       info.SetType(11);
-      info.scriptPath = path;
+      info.scriptPath = Script(source);
     }
     return info;
   }
-
-  std::filesystem::path dir_;
-  int scripts_ = 0;
 };
 
 struct TBrushCase {

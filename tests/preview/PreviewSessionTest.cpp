@@ -14,12 +14,14 @@
 
 #include "brush/MangaBrush.h"
 #include "preview/TestStroke.h"
+#include "tests/preview/PreviewTestSupport.h"
 
 namespace {
 
 using quarnel::CPreviewSession;
 using quarnel::TJobLimits;
 using Clock = std::chrono::steady_clock;
+using preview_test::Pixels;
 
 constexpr int32_t kW = 160;
 constexpr int32_t kH = 96;
@@ -28,30 +30,8 @@ double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::vector<uint32_t> Pixels(const pavo::CImage32& image) {
-  std::vector<uint32_t> out;
-  for (int32_t y = 0; y < image.height; ++y) {
-    for (int32_t x = 0; x < image.width; ++x) out.push_back(image.GetPixel(x, y));
-  }
-  return out;
-}
-
-class PreviewSessionTest : public ::testing::Test {
+class PreviewSessionTest : public preview_test::CFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quarnel-session-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string Script(const std::string& source) {
-    const std::string path = (dir_ / ("brush" + std::to_string(++scripts_) + ".bs")).string();
-    std::ofstream(path, std::ios::binary) << source;
-    return path;
-  }
-
   // A session painting into `image_` with a fixed seed, as the renderer sets one up.
   std::unique_ptr<CPreviewSession> Session(double seconds = 2.0) {
     TJobLimits limits;
@@ -73,8 +53,6 @@ class PreviewSessionTest : public ::testing::Test {
     s.WaitIdle();
   }
 
-  std::filesystem::path dir_;
-  int scripts_ = 0;
   pavo::CImage32 image_{pavo::CImage32::TNoSize{}};
   std::vector<double> widths_;  // the brush width of every repaint shown
   std::function<double()> sessionWidth_ = [] { return 0.0; };

@@ -12,6 +12,7 @@
 
 #include "brush/BrushInfo.h"
 #include "imaging/Image.h"
+#include "tests/preview/PreviewTestSupport.h"
 
 namespace {
 
@@ -28,30 +29,17 @@ constexpr uint32_t kRed = 0xffff0000;
 // The empty preview: white where bit 2 of x equals bit 2 of y, light grey elsewhere.
 uint32_t Checker(int32_t x, int32_t y) { return ((x >> 2) & 1) == ((y >> 2) & 1) ? kWhite : kGrey; }
 
-class TestStrokeFixture : public ::testing::Test {
+class TestStrokeFixture : public preview_test::CFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quarnel-teststroke-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   // A script brush reading the given source, as the window leaves it after a drop: type 11,
   // the path set, the size slider's width.
   CBrushInfo ScriptBrush(const std::string& source, double width = 15.0) {
-    const std::string path = (dir_ / ("brush" + std::to_string(++scripts_) + ".bs")).string();
-    std::ofstream(path, std::ios::binary) << source;
     CBrushInfo info;
     info.SetType(11);
-    info.scriptPath = path;
+    info.scriptPath = Script(source);
     info.width = width;
     return info;
   }
-
-  std::filesystem::path dir_;
-  int scripts_ = 0;
 };
 
 bool SameImage(const CImage32& a, const CImage32& b) {

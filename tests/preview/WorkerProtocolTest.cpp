@@ -19,6 +19,7 @@
 #include "preview/WorkerClient.h"
 #include "preview/WorkerJob.h"
 #include "preview/WorkerProtocol.h"
+#include "tests/preview/PreviewTestSupport.h"
 
 namespace {
 
@@ -226,16 +227,8 @@ TEST(WorkerProgram, RefusesWhatIsNotAJob) {
 
 // --- the client, facing a peer that misbehaves ------------------------------------------
 
-class FakeWorkerTest : public ::testing::Test {
+class FakeWorkerTest : public preview_test::CFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quarnel-fake-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   // A worker program that is a shell script writing to its socket, file descriptor 3.
   std::string Fake(const std::string& body) {
     const std::string path = (dir_ / "fake-worker").string();
@@ -262,8 +255,6 @@ class FakeWorkerTest : public ::testing::Test {
     *seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return result;
   }
-
-  std::filesystem::path dir_;
 };
 
 constexpr const char* kHello = "printf 'H\\004\\000\\000\\000\\001\\000\\000\\000' >&3";
