@@ -243,18 +243,20 @@ bool CWorkerClient::StartWorker() {
   return true;
 }
 
+// Killed before its socket closes: a worker that saw the socket close first would begin to
+// exit on its own, and what a sanitizer's exit handler starts could outlive it.
 void CWorkerClient::StopWorker() {
-  if (socket_ >= 0) {
-    epoll_ctl(epoll_, EPOLL_CTL_DEL, socket_, nullptr);
-    close(socket_);
-    socket_ = -1;
-  }
   if (pid_ > 0) {
     kill(pid_, SIGKILL);
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
     pid_ = -1;
+  }
+  if (socket_ >= 0) {
+    epoll_ctl(epoll_, EPOLL_CTL_DEL, socket_, nullptr);
+    close(socket_);
+    socket_ = -1;
   }
   if (shared_ != nullptr) {
     munmap(shared_, kWorkerSharedBytes);
