@@ -322,7 +322,8 @@ std::string UsageText() {
       "\n"
       "Exit status: 0 when the PNG (or the JSON) was written, also when the script failed to\n"
       "load (then 'status: MESSAGE' goes to standard error); 2 for bad usage; 1 when the\n"
-      "output cannot be written. Standard output carries only the PNG (-o -) or the JSON.\n";
+      "script cannot be read (missing, a directory, no permission) or the output cannot be\n"
+      "written. Standard output carries only the PNG (-o -) or the JSON.\n";
   return text;
 }
 

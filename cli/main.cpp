@@ -20,6 +20,7 @@
 #include "preview/PreviewSession.h"
 #include "preview/StrokeFile.h"
 #include "preview/TextDecode.h"
+#include "script/ScriptLoad.h"
 
 #ifndef QUARNEL_VERSION
 #define QUARNEL_VERSION "unknown"
@@ -28,7 +29,7 @@
 namespace {
 
 constexpr int kExitOk = 0;
-constexpr int kExitOutput = 1;
+constexpr int kExitOutput = 1;  // also: the script could not be read
 constexpr int kExitUsage = 2;
 
 void Say(const std::string& line) {
@@ -197,6 +198,16 @@ int main(int argc, char** argv) {
   if (options.discover && !options.script) {
     Say("--discover needs a SCRIPT to discover (see --help)");
     return kExitUsage;
+  }
+
+  // A script that cannot be read is input the renderer could not read: nothing is written.
+  // (An empty file is an empty script.)
+  if (options.script) {
+    pavo::CFileRead file;
+    if (!file.Read(*options.script) && file.error != 0) {
+      Say(pavo::CannotReadMessage(*options.script, file.error));
+      return kExitOutput;
+    }
   }
 
   // A reader that goes away (a closed pipe) makes the write fail with exit status 1 instead

@@ -436,10 +436,18 @@ void LoadScript(CMangaBrush& brush, CBrushStroke& stroke) {
   }
   if (info == nullptr || info->scriptPath.empty()) return;
 
-  // The file's bytes unchanged (no byte-order mark removed, no conversion); a file that
-  // cannot be read is an empty script. The text ends at the first zero byte.
+  // The file's bytes unchanged (no byte-order mark removed, no conversion); an empty file is
+  // an empty script, one that cannot be read fails to load. The text ends at the first zero
+  // byte.
   CFileRead file;
-  file.Read(info->scriptPath);
+  if (!file.Read(info->scriptPath) && file.error != 0) {
+    try {
+      brush.loadError = CannotReadMessage(info->scriptPath, file.error);
+    } catch (...) {
+      SetOutOfMemory(brush.loadError);
+    }
+    return;
+  }
   std::unique_ptr<char[]> text(new (std::nothrow) char[static_cast<size_t>(file.size) + 1]);
   if (text == nullptr) {
     SetOutOfMemory(brush.loadError);

@@ -20,10 +20,17 @@ class CFileRead {
  public:
   std::unique_ptr<uint8_t[]> data;
   uint32_t size = 0;
+  // Why the last Read gave false: 0 for an empty file, else an errno value (EISDIR for a
+  // directory, EINVAL for a device or a pipe, EFBIG for 4 GiB or more).
+  int error = 0;
 
   // False for a missing, empty or unreadable file (data and size are then left as they were).
   bool Read(const std::string& path);
 };
+
+// "cannot read 'PATH': No such file or directory": the load error of a script file that
+// cannot be read, for CFileRead's error.
+std::string CannotReadMessage(const std::string& path, int error);
 
 // Loads the script named by the stroke's brush settings into a new state of this brush; the
 // outcome is in brush.scriptLoaded and brush.loadError.

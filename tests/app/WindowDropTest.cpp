@@ -27,6 +27,15 @@ bool WriteScript(const QString& path, const char* label) {
   return f.error() == QFileDevice::NoError;
 }
 
+bool HasRedPixel(const pavo::CImage32& image) {
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      if (image.GetPixel(x, y) == 0xffff0000u) return true;
+    }
+  }
+  return false;
+}
+
 const char* const kInitialStatus = "テストしたいブラシスクリプトを、ドラッグ＆ドロップしてください";
 
 }  // namespace
@@ -123,14 +132,17 @@ class WindowDropTest : public QObject {
     QCOMPARE(form_->StatusBar->currentMessage(), QStringLiteral("OK"));
   }
 
-  // A script that is not there loads as an empty one: "OK", no parameters.
-  void missingScriptLoadsEmpty() {
+  // A script that is not there fails to load: the status says why, no slider is enabled and
+  // the preview shows the red crosses.
+  void missingScriptShowsWhyAndTheCrosses() {
     const QString path = dir_.filePath("gone.bs");
     QVERIFY(quarnel_test::DropFiles(*form_, {path}));
     QCOMPARE(form_->ScriptPath(), path);
-    QCOMPARE(form_->StatusBar->currentMessage(), QStringLiteral("OK"));
+    QCOMPARE(form_->StatusBar->currentMessage(),
+             QStringLiteral("cannot read '%1': No such file or directory").arg(path));
     QCOMPARE(form_->Settings().property.count, 0);
     QVERIFY(!form_->TrackBar[0]->isEnabled());
+    QVERIFY(HasRedPixel(form_->Preview()));
   }
 
   // A drag without local files is refused at once.

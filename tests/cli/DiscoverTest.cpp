@@ -162,14 +162,15 @@ TEST(RenderDiscover, BrokenScriptGivesTheInterpreterMessageAsStatus) {
   EXPECT_EQ(text.substr(text.size() - 3), "\xE3\x81\x82") << text;
 }
 
-TEST(RenderDiscover, MissingFileAndPrintingScript) {
+TEST(RenderDiscover, EmptyFileAndPrintingScript) {
   CTempDir dir;
-  const TRun missing = RunRenderer({"--discover", dir / "nowhere.bs"}, dir.path());
+  WriteFile(dir / "empty.bs", "");
+  const TRun empty = RunRenderer({"--discover", dir / "empty.bs"}, dir.path());
   TJson j;
-  ASSERT_TRUE(ParseJson(missing.out, j)) << missing.out;
+  ASSERT_TRUE(ParseJson(empty.out, j)) << empty.out;
   EXPECT_EQ(j.Find("status")->text, "OK");
   EXPECT_EQ(j.Find("count")->number, 0);
-  EXPECT_TRUE(missing.err.empty());
+  EXPECT_TRUE(empty.err.empty());
 
   // print runs twelve times during discovery (the chunk runs at every query) and must never
   // reach standard output.

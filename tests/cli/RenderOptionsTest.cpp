@@ -315,10 +315,33 @@ TEST(RenderScripts, BrokenScriptReportsItsStatusAndPaintsRedCrosses) {
   EXPECT_EQ(png.Pixel(24, 148), kRed);  // the first cross, at the first stroke point
 }
 
-TEST(RenderScripts, MissingScriptLoadsAsAnEmptyScript) {
+// A script that cannot be read is input the renderer could not read: exit 1 with the reason,
+// no PNG and no JSON. An empty file is an empty script.
+TEST(RenderScripts, UnreadableScriptExitsWithOneAndWritesNothing) {
   CTempDir dir;
+  std::filesystem::create_directory(dir / "folder.bs");
+  const struct {
+    std::string script;
+    const char* reason;
+  } cases[] = {
+      {dir / "does-not-exist.bs", "No such file or directory"},
+      {dir / "folder.bs", "Is a directory"},
+  };
+  for (const auto& c : cases) {
+    for (const bool discover : {false, true}) {
+      std::vector<std::string> args = {"-o", dir / "out.png", c.script};
+      if (discover) args.insert(args.begin(), "--discover");
+      const TRun run = RunRenderer(args, dir.path());
+      EXPECT_EQ(run.status, 1) << c.script;
+      EXPECT_EQ(run.err, "quarnel-render: cannot read '" + c.script + "': " + c.reason + "\n");
+      EXPECT_TRUE(run.out.empty());
+      EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+    }
+  }
+
+  WriteFile(dir / "empty.bs", "");
   TRun run;
-  const TPng png = Render(dir, {dir / "does-not-exist.bs"}, &run);
+  const TPng png = Render(dir, {dir / "empty.bs"}, &run);
   ASSERT_TRUE(png.ok);
   EXPECT_TRUE(run.err.empty()) << run.err;  // status OK: nothing to report
   bool plain = true;

@@ -2,6 +2,11 @@
 // functions and the behaviour when memory runs out.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -27,18 +32,45 @@ TEST(ScriptLoad, EmptyPathLeavesARegisteredStateWithNothingLoaded) {
   EXPECT_FALSE(s.brush.scriptLoaded);
 }
 
-TEST(ScriptLoad, MissingEmptyOrUnreadableFilesLoadAsEmptyScripts) {
+TEST(ScriptLoad, AnEmptyFileIsAnEmptyScript) {
+  TLoadedScript s(WriteScript("empty.bs", ""));
+  s.Load();
+  EXPECT_TRUE(s.brush.scriptLoaded);
+  EXPECT_EQ(s.brush.loadError, "");
+}
+
+// A script that is not there or is no readable file fails to load, and the message names the
+// file and the reason.
+TEST(ScriptLoad, AFileThatCannotBeReadFailsToLoadNamingTheProblem) {
   const std::string some = WriteScript("placeholder.bs", "x = 1");
-  const std::string cases[] = {
-      FixturePath("no-such-script.bs"), WriteScript("empty.bs", ""),
-      some.substr(0, some.rfind('/')),  // a directory
+  const std::string folder = some.substr(0, some.rfind('/'));
+  const std::string pipe = folder + "/pipe.bs";
+  std::remove(pipe.c_str());
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::string locked = WriteScript("locked.bs", "x = 1");
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  const bool rootReadsAnything = geteuid() == 0;
+  const struct {
+    std::string path;
+    const char* reason;
+    int error;
+  } cases[] = {
+      {FixturePath("no-such-script.bs"), "No such file or directory", ENOENT},
+      {folder, "Is a directory", EISDIR},
+      {pipe, "not a regular file", EINVAL},
+      {locked, "Permission denied", EACCES},
   };
-  for (const std::string& path : cases) {
-    TLoadedScript s(path);
+  for (const auto& c : cases) {
+    if (c.error == EACCES && rootReadsAnything) continue;
+    TLoadedScript s(c.path);
     s.Load();
-    EXPECT_TRUE(s.brush.scriptLoaded) << path;
-    EXPECT_EQ(s.brush.loadError, "") << path;
+    EXPECT_FALSE(s.brush.scriptLoaded) << c.path;
+    EXPECT_EQ(s.brush.loadError, "cannot read '" + c.path + "': " + c.reason);
+    CFileRead file;
+    EXPECT_FALSE(file.Read(c.path));
+    EXPECT_EQ(file.error, c.error) << c.path;
   }
+  std::remove(pipe.c_str());
 }
 
 TEST(ScriptLoad, ReaderTakesRawBytesAndKeepsThemWhenALaterReadFails) {
