@@ -55,6 +55,17 @@ CPreviewSession::TPositions CPreviewSession::Positions() const {
 }
 
 void CPreviewSession::Update(bool reload) {
+  if (reload) keepPositions_ = false;
+  Cycle(reload);
+}
+
+void CPreviewSession::ReloadKeepingPositions() {
+  keepPositions_ = true;
+  ResetChangeCache();
+  Cycle(true);
+}
+
+void CPreviewSession::Cycle(bool reload) {
   sizeCaption_ = std::to_string(size.position) + " [px]";
   if (discovering_) {
     // A reload waits for its discovery; a newer reload starts over with the file as it is now.
@@ -102,11 +113,17 @@ void CPreviewSession::DiscoverNow() {
   settings_.SetType(kScriptBrush);
   settings_.scriptPath = scriptPath_;
   paintAfterDiscovery_ = false;
+  keepPositions_ = false;
   StartDiscovery();
   WaitIdle();
 }
 
 void CPreviewSession::StartDiscovery() {
+  if (!keepPositions_) {
+    // Another script, or the defaults wanted: no position of before is put back.
+    discoveryLoaded_ = false;
+    for (TSlider& k : kept_) k = TSlider();
+  }
   discovering_ = true;
   discoveryStopped_ = false;
   repaintStop_.reset();
@@ -145,6 +162,28 @@ void CPreviewSession::AfterDiscovery(TJobResult& result) {
   discoveryStopMessage_ = result.stopped ? result.message : std::string();
   status_ = discoveryStatus_;
 
+  SetUpSliders();
+  discoveryLoaded_ = result.message.empty();
+  if (onDiscovered) onDiscovered();
+  if (!paintAfterDiscovery_) return;
+  for (int i = 0; i < pavo::kParamSlots; ++i) settings_.property.value[i] = params[i].position;
+  if (keepPositions_) {
+    // The author's positions are painted at once, and the next update has nothing to repaint.
+    settings_.width = size.position;
+    cachedSize_ = size.position;
+    for (int i = 0; i < pavo::kParamSlots; ++i) cachedParams_[i] = params[i].position;
+  }
+  Repaint();
+}
+
+// The sliders from the discovery's answers: the answered slots enabled with their ranges,
+// labels and defaults, the others disabled at 0 of 0..100, the size slider at the script's
+// size. A reload keeping positions puts back those of the slots that kept their labels, as
+// they were at the last discovery that loaded the script, and leaves the size slider alone.
+void CPreviewSession::SetUpSliders() {
+  if (keepPositions_ && discoveryLoaded_) {
+    for (int j = 0; j < pavo::kParamSlots; ++j) kept_[j] = params[j];
+  }
   const pavo::CBrushProperty& property = settings_.property;
   for (int j = 0; j < pavo::kParamSlots; ++j) {
     TSlider& slider = params[j];
@@ -153,6 +192,9 @@ void CPreviewSession::AfterDiscovery(TJobResult& result) {
       slider.SetRange(property.minimum[j], property.maximum[j]);
       slider.SetPosition(property.value[j]);
       slider.label = property.name[j];
+      if (kept_[j].enabled && kept_[j].label == slider.label) {
+        slider.SetPosition(kept_[j].position);
+      }
     } else {
       slider.enabled = false;
       slider.SetRange(0, 100);
@@ -160,11 +202,7 @@ void CPreviewSession::AfterDiscovery(TJobResult& result) {
       slider.label.clear();
     }
   }
-  size.SetPosition(SizeSliderPosition(settings_.defaultWidth));
-  if (onDiscovered) onDiscovered();
-  if (!paintAfterDiscovery_) return;
-  for (int i = 0; i < pavo::kParamSlots; ++i) settings_.property.value[i] = params[i].position;
-  Repaint();
+  if (!keepPositions_) size.SetPosition(SizeSliderPosition(settings_.defaultWidth));
 }
 
 void CPreviewSession::Repaint() {

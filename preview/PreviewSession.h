@@ -71,6 +71,12 @@ class CPreviewSession {
   // answers, the size slider takes its size) and the test stroke is repainted. A discovery
   // still running defers an update without reload, which the next one then makes.
   void Update(bool reload);
+  // The reload of a script saved again: as Update(true), but the author's settings stay. Each
+  // parameter slider whose slot keeps its label keeps its position (clamped into the slot's
+  // new range), the others start at their defaults, the size slider stays where it is, and the
+  // one repaint after the discovery paints with these positions. A reload in which the script
+  // fails to load keeps them for the next one that loads it.
+  void ReloadKeepingPositions();
   // The reload's discovery alone (no repaint), waited for; for a report of the parameters.
   void DiscoverNow();
   // Applies what has come in from the worker, without blocking.
@@ -117,6 +123,8 @@ class CPreviewSession {
     bool operator==(const TPositions&) const = default;
   };
   TPositions Positions() const;
+  void Cycle(bool reload);
+  void SetUpSliders();
   void StartDiscovery();
   void Dispatch(TJobResult& result);
   void AfterDiscovery(TJobResult& result);
@@ -138,6 +146,11 @@ class CPreviewSession {
 
   bool discovering_ = false;
   bool paintAfterDiscovery_ = true;
+  // The discovery running or next is a reload keeping the author's positions; kept_ holds the
+  // parameter sliders of the last discovery that loaded the script, for such a reload.
+  bool keepPositions_ = false;
+  bool discoveryLoaded_ = false;
+  TSlider kept_[pavo::kParamSlots];
   bool discoveryStopped_ = false;
   std::string discoveryStopMessage_;
   // A stop in a repaint: its message, the positions it holds for, what was painted.

@@ -239,6 +239,86 @@ TEST_F(PreviewSessionTest, StopInDiscoveryHoldsUntilTheReload) {
   EXPECT_EQ(s->params[0].label, "fixed");
 }
 
+// A reload of a script saved again keeps the author's positions: a slot that keeps its label
+// keeps its position, clamped into a changed range; a relabelled or new slot starts at its
+// default; the size slider stays. One repaint paints them, and nothing is left to repaint.
+TEST_F(PreviewSessionTest, ReloadKeepingPositionsKeepsTheSlotsThatKeepTheirLabels) {
+  auto s = Session();
+  const std::string path = Script(
+      "function param1() return 'Gap', 0, 100, 10 end\n"
+      "function param2() return 'Jitter', 0, 100, 20 end\n"
+      "function param3() return 'Tilt', 0, 100, 30 end\n"
+      "function default_size() return 12, 0 end\n");
+  Load(*s, path);
+  s->params[0].SetPosition(70);
+  s->params[1].SetPosition(80);
+  s->params[2].SetPosition(90);
+  s->size.SetPosition(33);
+  s->Update(false);
+  s->WaitIdle();
+  const size_t repaints = widths_.size();
+
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      << "function param1() return 'Gap', 0, 100, 15 end\n"    // same label, new default
+      << "function param2() return 'Jitter', 0, 50, 20 end\n"  // same label, narrower range
+      << "function param3() return 'Angle', 0, 100, 30 end\n"  // relabelled
+      << "function param4() return 'Extra', 0, 100, 40 end\n"  // new
+      << "function default_size() return 60, 0 end\n";
+  s->ReloadKeepingPositions();
+  s->WaitIdle();
+  EXPECT_EQ(s->Status(), "OK");
+  const int32_t expected[] = {70, 50, 30, 40};
+  for (int j = 0; j < 4; ++j) {
+    EXPECT_EQ(s->params[j].position, expected[j]) << "slot " << j + 1;
+    EXPECT_EQ(s->Settings().property.value[j], expected[j]) << "slot " << j + 1;
+  }
+  EXPECT_EQ(s->params[1].maximum, 50);
+  EXPECT_EQ(s->size.position, 33);
+  ASSERT_EQ(widths_.size(), repaints + 1);
+  EXPECT_EQ(widths_.back(), 33.0);
+  s->Update(false);
+  s->WaitIdle();
+  EXPECT_EQ(widths_.size(), repaints + 1);
+
+  // The update button's reload gives the defaults.
+  s->ResetChangeCache();
+  s->Update(true);
+  s->WaitIdle();
+  EXPECT_EQ(s->params[0].position, 15);
+  EXPECT_EQ(s->size.position, 60);
+}
+
+// Saving a script with a syntax error and then the fixed script: the positions from before
+// the error come back. After another script was dropped, nothing of the first comes back.
+TEST_F(PreviewSessionTest, PositionsSurviveASaveThatFailsToLoad) {
+  auto s = Session();
+  const std::string text = "function param1() return 'Gap', 0, 100, 10 end\n";
+  const std::string path = Script(text);
+  Load(*s, path);
+  s->params[0].SetPosition(64);
+  s->size.SetPosition(40);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << "function param1( return end\n";
+  s->ReloadKeepingPositions();
+  s->WaitIdle();
+  EXPECT_NE(s->Status(), "OK");
+  EXPECT_FALSE(s->params[0].enabled);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+  s->ReloadKeepingPositions();
+  s->WaitIdle();
+  EXPECT_EQ(s->Status(), "OK");
+  EXPECT_EQ(s->params[0].position, 64);
+  EXPECT_EQ(s->size.position, 40);
+
+  const std::string other = Script("function param1( return end\n");
+  Load(*s, other);
+  EXPECT_FALSE(s->params[0].enabled);
+  std::ofstream(other, std::ios::binary | std::ios::trunc)
+      << "function param1() return 'Gap', 0, 100, 5 end\n";
+  s->ReloadKeepingPositions();
+  s->WaitIdle();
+  EXPECT_EQ(s->params[0].position, 5);
+}
+
 // What a repaint gives besides pixels: print, bs_debug and errors in the order the script
 // gave them, and its cost (calls of main, time in script code).
 TEST_F(PreviewSessionTest, RepaintOutputKeepsTheScriptsOrderAndCost) {
