@@ -1,20 +1,20 @@
-// What --log shows: the script's print text, the bs_debug text of the stroke, and each
-// distinct error raised by main or last with the number of calls that raised it.
+// What --log shows: the script's print and bs_debug text in the order it was produced, and
+// each distinct error raised by main or last with the number of calls that raised it, the
+// discovery's part and the repaint's under headings of their own.
 #pragma once
 
-#include <initializer_list>
 #include <string>
-#include <string_view>
 
 #include "preview/WorkerJob.h"
 
 namespace quarnel {
 
-// The report for standard error, from the outputs of the jobs in the order they ran: print
-// text as the script wrote it (its first 16 MiB), then one line "bs_debug: TEXT" per bs_debug
-// entry (entries are separated by "\r\n" in debugText), then "error (N dabs): MESSAGE" per
-// distinct error in order of first appearance. Script text is decoded as the window decodes it.
-std::string LogReport(std::initializer_list<const CScriptOutput*> outputs,
-                      std::string_view debugText);
+// The report for standard error. Each part that has something to say is headed
+// "--- discovery ---" or "--- repaint ---"; in it print text stands as the script wrote it and
+// each bs_debug entry as a line "bs_debug: TEXT", in the order they came; then comes
+// "error (N dabs): MESSAGE" per distinct error in order of first appearance, except for the
+// error of a script without main, which is said once as a note. Print text is shown up to
+// 16 MiB; script text is decoded as the window decodes it. `repaint` may be null (--discover).
+std::string LogReport(const CScriptOutput& discovery, const CScriptOutput* repaint);
 
 }  // namespace quarnel

@@ -131,6 +131,7 @@ void CPreviewSession::StartDiscovery() {
   request.kind = EJob::kDiscovery;
   request.collectPrint = collectPrint;
   request.collectErrors = collectErrors;
+  request.collectDebug = collectDebug;
   request.info = settings_;
   worker_.Submit(std::move(request));
 }

@@ -44,8 +44,9 @@ class CPreviewSession {
   // Seeds of the repaints: drawn from the millisecond clock (a draw of the shared generator
   // modulo 100 after seeding it with the clock), or this one when set.
   std::optional<uint32_t> fixedSeed;
-  // What the script gives besides pixels that the front end wants back: print text, errors of
-  // main and last, the bs_debug log.
+  // What the script gives besides pixels that the front end wants back, from discovery and
+  // from repaints: print text, errors of main and last, the bs_debug entries (and a repaint's
+  // whole log).
   bool collectPrint = false;
   bool collectErrors = false;
   bool collectDebug = false;

@@ -1,5 +1,6 @@
-// --log: the stroke's bs_debug text, print text and the errors of main and last, each
-// distinct message once with its count. Without --log all of it stays silent.
+// --log: print and bs_debug text in the order given, the errors of main and last, each
+// distinct message once with its count, discovery apart from the repaint. Without --log all
+// of it stays silent.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -64,15 +65,38 @@ TEST(RenderLog, SilentWithoutLog) {
   EXPECT_TRUE(run.out.empty());
 }
 
-TEST(RenderLog, MissingMainIsReportedAsAnErrorOfMain) {
+// Print and bs_debug text in the order the script gave it, the discovery's apart from the
+// repaint's.
+TEST(RenderLog, OutputInTheOrderGivenUnderDiscoveryAndRepaint) {
   CTempDir dir;
-  WriteFile(dir / "nomain.bs", "x = 1\n");
-  const TRun run = RunRenderer({"--log", "-o", dir / "out.png", dir / "nomain.bs"}, dir.path());
+  WriteFile(dir / "order.bs",
+            "function param1() print('asked') bs_debug('asking') return 'n', 0, 9, 1 end\n"
+            "function main(x, y, p)\n"
+            "  if not done then done = true print('one') bs_debug('two') print('three') end\n"
+            "end\n");
+  const TRun run = RunRenderer({"--log", "-o", dir / "out.png", dir / "order.bs"}, dir.path());
   EXPECT_EQ(run.status, 0);
-  // one line for all the dabs, whatever their number
-  const std::string line = LineWith(run.err, "error (");
-  EXPECT_FALSE(line.empty()) << run.err;
-  EXPECT_EQ(run.err.find("error ("), run.err.rfind("error (")) << run.err;
+  EXPECT_EQ(run.err,
+            "--- discovery ---\nasked\nbs_debug: asking\n"
+            "--- repaint ---\none\nbs_debug: two\nthree\n");
+
+  const TRun discover = RunRenderer({"--log", "--discover", dir / "order.bs"}, dir.path());
+  EXPECT_EQ(discover.status, 0);
+  EXPECT_EQ(discover.err, "--- discovery ---\nasked\nbs_debug: asking\n");
+}
+
+// A script without main is no error: the log says so once, whatever the number of dabs.
+TEST(RenderLog, MissingMainIsSaidOnceAndIsNoError) {
+  CTempDir dir;
+  for (const char* source : {"", "function param1() return 'n', 0, 9, 1 end\n"}) {
+    WriteFile(dir / "nomain.bs", source);
+    const TRun run = RunRenderer({"--log", "-o", dir / "out.png", dir / "nomain.bs"}, dir.path());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err,
+              "--- repaint ---\n"
+              "note: the script defines no function main, so nothing is called for its dabs\n")
+        << source;
+  }
 }
 
 }  // namespace
