@@ -14,10 +14,10 @@
 #include "cli/DiscoveryJson.h"
 #include "cli/Options.h"
 #include "cli/PngFile.h"
-#include "cli/ScriptLog.h"
 #include "imaging/Image.h"
 #include "preview/PadSession.h"
 #include "preview/PreviewSession.h"
+#include "preview/ScriptReport.h"
 #include "preview/StrokeFile.h"
 #include "preview/TextDecode.h"
 #include "script/ScriptLoad.h"
@@ -172,7 +172,7 @@ int RenderStrokes(const quarnel::TRenderOptions& options, const quarnel::TJobLim
   }
   if (options.log) {
     std::fflush(stdout);
-    std::fputs(quarnel::LogReport(session.LastDiscoveryOutput(), &pad.LastOutput()).c_str(),
+    std::fputs(quarnel::ScriptReport(session.LastDiscoveryOutput(), &pad.LastOutput(), {}).c_str(),
                stderr);
   }
   return WriteImage(out, options.output, image);
@@ -232,7 +232,7 @@ int main(int argc, char** argv) {
     ReportStatus(session.Status());
     if (options.log) {
       std::fflush(stdout);
-      std::fputs(quarnel::LogReport(session.LastDiscoveryOutput(), nullptr).c_str(), stderr);
+      std::fputs(quarnel::ScriptReport(session.LastDiscoveryOutput(), nullptr, {}).c_str(), stderr);
     }
     return WriteText(out, quarnel::DiscoveryJson(session.Status(), session.Settings()) + "\n");
   }
@@ -271,8 +271,9 @@ int main(int argc, char** argv) {
 
   if (options.log) {
     std::fflush(stdout);
-    std::fputs(quarnel::LogReport(session.LastDiscoveryOutput(), &session.LastOutput()).c_str(),
-               stderr);
+    std::fputs(
+        quarnel::ScriptReport(session.LastDiscoveryOutput(), &session.LastOutput(), {}).c_str(),
+        stderr);
   }
   return WriteImage(out, options.output, image);
 }
