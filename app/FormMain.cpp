@@ -26,8 +26,14 @@
 #include <optional>
 #include <string>
 
+#include "app/MessagesPanel.h"
 #include "app/PreviewArea.h"
 #include "app/ScratchPad.h"
+#include "app/ScriptResults.h"
+#include "app/ScriptWatcher.h"
+#include "app/SliderCaptions.h"
+#include "app/StatusReadouts.h"
+#include "app/WindowKeys.h"
 #include "preview/TextDecode.h"
 
 namespace quarnel {
@@ -45,6 +51,11 @@ constexpr QSize kCheckBoxSize(70, 17);
 constexpr QSize kButtonSize(91, 25);
 constexpr int kCheckBoxRight = TFormMain::kClientWidth - (526 + 70);
 constexpr int kButtonRight = TFormMain::kClientWidth - (606 + 91);
+// The room of a parameter label, left of its slider (at x 100) with a small gap; a longer
+// label is cut there, so that it never runs under the slider.
+constexpr int kLabelRoom = 100 - 8 - 4;
+// Between the size caption and the check box at the smallest window.
+constexpr int kCaptionGap = 8;
 
 const char* const kTitle = "Quarnel Tester (2015/03/15)";
 const char* const kPressureCaption = "筆圧サイズ";
@@ -126,6 +137,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
          area.y() + (area.height() - kClientHeight) / 2);
   }
   LayOut();
+  UpdateMinimumSize();
   FormCreate();
 }
 
@@ -221,6 +233,9 @@ void TFormMain::CreateComponents() {
   connect(PreviewArea, &TPreviewArea::hovered, this, readout);
   connect(PreviewArea, &TPreviewArea::zoomed, this, [readout] { readout(QPoint(), false); });
   connect(ScratchPad, &TScratchPad::toggled, this, [readout] { readout(QPoint(), false); });
+  Readouts = new CStatusReadouts(StatusBar);
+  PanelMessages = new CMessagesPanel(this);
+  PanelMessages->hide();
   busyDelay_ = new QTimer(this);
   busyDelay_->setSingleShot(true);
   busyDelay_->setInterval(kBusyDelayMs);
@@ -233,17 +248,32 @@ void TFormMain::CreateComponents() {
   connect(ButtonUpdate, &QPushButton::clicked, this, &TFormMain::ButtonUpdateClick);
   connect(CheckBoxPressure, &QCheckBox::toggled, this, &TFormMain::CheckBoxPressureClick);
 
-  // The sliders are the session's controls; what the user does to them is the session's to
-  // see at the next update.
-  connect(TrackBarSize, &QSlider::valueChanged, this,
-          [this](int v) { session_.size.SetPosition(v); });
+  // The sliders are the session's controls; a move the user makes repaints at once.
+  connect(TrackBarSize, &QSlider::valueChanged, this, [this] { SliderMoved(TrackBarSize, -1); });
   for (int i = 0; i < pavo::kParamSlots; ++i) {
-    connect(TrackBar[i], &QSlider::valueChanged, this,
-            [this, i](int v) { session_.params[i].SetPosition(v); });
+    connect(TrackBar[i], &QSlider::valueChanged, this, [this, i] { SliderMoved(TrackBar[i], i); });
   }
+  ShowSliderValue(TrackBarSize, QString(), false);
+
+  watcher_ = new CScriptWatcher(this);
+  connect(watcher_, &CScriptWatcher::changed, this, &TFormMain::ReloadOnSave);
+  keys_ = new CWindowKeys(this, TrackBarSize,
+                          QVector<QSlider*>(TrackBar, TrackBar + pavo::kParamSlots));
+  keys_->currentScript = [this] { return scriptPath_; };
+  connect(keys_, &CWindowKeys::reloadRequested, this, [this] {
+    if (ButtonUpdate->isEnabled()) ButtonUpdateClick();
+  });
+  connect(keys_, &CWindowKeys::openRequested, this, &TFormMain::OnDroppedFile);
+  connect(keys_, &CWindowKeys::messagesToggled, this, [this] { ShowMessages(!messagesShown_); });
+  connect(Readouts, &CStatusReadouts::messagesClicked, this,
+          [this] { ShowMessages(!messagesShown_); });
+  connect(PanelMessages, &CMessagesPanel::closeClicked, this, [this] { ShowMessages(false); });
   session_.onDiscovered = [this] { ShowDiscovery(); };
   session_.onRepainted = [this] { ShowRepaint(); };
-  session_.onStatus = [this] { StatusBar->showMessage(ScriptText(session_.Status())); };
+  session_.onStatus = [this] {
+    StatusBar->showMessage(ScriptText(session_.Status()));
+    ShowResults();
+  };
   if (session_.EventFd() >= 0) {
     workerNotifier_ = new QSocketNotifier(session_.EventFd(), QSocketNotifier::Read, this);
     connect(workerNotifier_, &QSocketNotifier::activated, this, &TFormMain::WorkerEvent);
@@ -257,31 +287,78 @@ void TFormMain::FormCreate() {
 }
 
 // The panels are docked (top, left below it, status bar at the bottom); the check box and
-// the button keep their distance from the right edge.
+// the button keep their distance from the right edge. The messages panel, when shown, takes
+// its height above the status bar, and the rest is laid out as if the window ended there.
 void TFormMain::LayOut() {
   const int w = width();
-  const int h = height();
+  const int h = LayoutHeight();
   Panel->setGeometry(0, 0, w, kPanelHeight);
   AnchorTopRight(CheckBoxPressure, kCheckBoxSize, w, kCheckBoxRight);
   AnchorTopRight(ButtonUpdate, kButtonSize, w, kButtonRight);
   PanelParam->setGeometry(0, kPanelHeight, kPanelParamWidth,
                           std::max(0, h - kPanelHeight - kStatusBarHeight));
-  StatusBar->setGeometry(0, h - kStatusBarHeight, w, kStatusBarHeight);
   PreviewArea->setGeometry(kPanelParamWidth, kPanelHeight, std::max(0, w - kPanelParamWidth),
                            std::max(0, h - kPanelHeight));
+  if (messagesShown_) {
+    PanelMessages->setGeometry(0, h - kStatusBarHeight, w, height() - h);
+  }
+  StatusBar->setGeometry(0, height() - kStatusBarHeight, w, kStatusBarHeight);
 }
 
+int TFormMain::LayoutHeight() const {
+  return height() - (messagesShown_ ? CMessagesPanel::kHeight : 0);
+}
+
+// The smallest window in which no control overlaps another: the size caption (at its widest,
+// "500 [px]") clear of the check box, and the last parameter slider above the status bar (and
+// the messages panel, when shown).
+void TFormMain::UpdateMinimumSize() {
+  const int caption =
+      LabelSize->x() + LabelSize->fontMetrics().horizontalAdvance(QStringLiteral("500 [px]"));
+  const int w = std::max(caption + kCaptionGap + CheckBoxPressure->width() + kCheckBoxRight,
+                         kPanelParamWidth + 1);
+  const int h = kPanelHeight + TrackBar[pavo::kParamSlots - 1]->geometry().bottom() + 1 +
+                kStatusBarHeight + (messagesShown_ ? CMessagesPanel::kHeight : 0);
+  setMinimumSize(w, h);
+}
+
+// A resize that leaves the preview's size as it was (the messages panel opening or closing
+// grows or shrinks the window around it) has nothing to repaint.
 void TFormMain::FormResize() {
   LayOut();
-  ResetChangeCache();
-  session_.ResizePreview(width() - kPanelParamWidth, height() - kPanelHeight);
+  const QSize before(preview_.width, preview_.height);
+  session_.ResizePreview(width() - kPanelParamWidth, LayoutHeight() - kPanelHeight);
   ScratchPad->SetViewSize(PreviewArea->width(), PreviewArea->height());
+  if (preview_.HasPixels() && QSize(preview_.width, preview_.height) == before) {
+    BlitToWindow();
+    return;
+  }
+  ResetChangeCache();
   UpdatePreview(false);
+}
+
+void TFormMain::ShowMessages(bool shown) {
+  if (shown == messagesShown_) return;
+  messagesShown_ = shown;
+  PanelMessages->setVisible(shown);
+  if (shown) ShowResults();
+  const int change = shown ? CMessagesPanel::kHeight : -CMessagesPanel::kHeight;
+  if (isMaximized() || isFullScreen()) {
+    UpdateMinimumSize();
+    FormResize();
+    return;
+  }
+  // The minimum grows before the window does and shrinks after it.
+  if (shown) UpdateMinimumSize();
+  resize(width(), height() + change);
+  if (!shown) UpdateMinimumSize();
+  LayOut();
 }
 
 void TFormMain::TimerTimer() { UpdatePreview(false); }
 
 void TFormMain::ButtonUpdateClick() {
+  watcher_->Rebase();  // the file as it is now is read here
   ResetChangeCache();
   UpdatePreview(true);
 }
@@ -304,6 +381,7 @@ void TFormMain::OnDroppedFile(const QString& path) {
 
 void TFormMain::LoadScript(const QString& path) {
   scriptPath_ = path;
+  watcher_->Watch(path);
   session_.SetScript(QFile::encodeName(path).toStdString());
   StatusBar->showMessage(path);
   ButtonUpdate->setEnabled(true);
@@ -316,6 +394,28 @@ void TFormMain::LoadScript(const QString& path) {
 void TFormMain::UpdatePreview(bool reload) {
   session_.pressure = CheckBoxPressure->isChecked();
   session_.Update(reload);
+  AfterUpdate();
+}
+
+void TFormMain::ReloadOnSave() {
+  if (scriptPath_.isEmpty()) return;
+  session_.pressure = CheckBoxPressure->isChecked();
+  session_.ReloadKeepingPositions();
+  AfterUpdate();
+}
+
+void TFormMain::SliderMoved(QSlider* slider, int slot) {
+  if (slot < 0) {
+    session_.size.SetPosition(slider->value());
+    ShowSliderValue(slider, QString(), true);
+  } else {
+    session_.params[slot].SetPosition(slider->value());
+    ShowSliderValue(slider, ScriptText(session_.params[slot].label), true);
+  }
+  UpdatePreview(false);
+}
+
+void TFormMain::AfterUpdate() {
   SetCaption(LabelSize, QString::fromStdString(session_.SizeCaption()));
   if (session_.Busy() && !busyDelay_->isActive() && BusyMark->isHidden()) busyDelay_->start();
   BlitToWindow();
@@ -342,16 +442,31 @@ void TFormMain::ShowDiscovery() {
     TrackBar[j]->setRange(slider.minimum, slider.maximum);
     TrackBar[j]->setValue(slider.position);
     Label[j]->setEnabled(slider.enabled);
-    SetCaption(Label[j],
-               slider.enabled ? ScriptText(slider.label) : QString::fromLatin1(kUnusedCaption));
+    const QString caption =
+        slider.enabled ? ScriptText(slider.label) : QString::fromLatin1(kUnusedCaption);
+    SetElidedCaption(Label[j], caption, kLabelRoom);
+    if (slider.enabled) {
+      ShowSliderValue(TrackBar[j], caption, false);
+    } else {
+      TrackBar[j]->setToolTip(QString());
+    }
   }
   {
     const QSignalBlocker block(TrackBarSize);
     TrackBarSize->setValue(session_.size.position);
+    ShowSliderValue(TrackBarSize, QString(), false);
   }
   discovered_ = true;
   reloadedForPad_ = true;
+  ShowResults();
   emit scriptDiscovered(scriptPath_, shown);
+}
+
+// The readouts and the messages panel from the session's last results.
+void TFormMain::ShowResults() {
+  const TScriptResults results = CollectResults(session_, scriptPath_);
+  Readouts->ShowResults(results, scriptPath_);
+  if (messagesShown_) PanelMessages->ShowResults(results);
 }
 
 void TFormMain::ShowRepaint() {
@@ -361,6 +476,7 @@ void TFormMain::ShowRepaint() {
   emit previewRepainted(lastRepaintWidth_);
   BlitToWindow();
   ShowPadBrush();
+  ShowResults();
   if (loading_ && discovered_) {
     loading_ = false;
     if (!dropQueue_.isEmpty()) {

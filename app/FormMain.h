@@ -6,6 +6,12 @@
 // the window stays live while a script paints, shows a small busy mark, and shows each result
 // when it comes. The preview is copied to the window on every call of UpdatePreview, so the
 // 250 ms timer shows it again after the window was covered.
+//
+// Beyond that fixed layout, for the author at work: a slider move repaints at once (the timer
+// stays as the fallback); the loaded script is reloaded whenever it is saved, keeping the
+// slider positions; the status bar names the script, counts its messages and shows what the
+// last repaint cost; a messages panel, hidden at start, shows everything the script said; and
+// the keyboard reaches the reload, a file dialog, the panel, a help box and the sliders.
 #pragma once
 
 #include <QString>
@@ -31,6 +37,10 @@ namespace quarnel {
 
 class TPreviewArea;
 class TScratchPad;
+class CMessagesPanel;
+class CScriptWatcher;
+class CStatusReadouts;
+class CWindowKeys;
 
 class TFormMain : public QWidget {
   Q_OBJECT
@@ -65,6 +75,8 @@ class TFormMain : public QWidget {
   QLabel* PixelReadout =
       nullptr;  // in the status bar's permanent area while the cursor is over the preview
   QAction* KeepSeed = nullptr;  // repaints keep the seed of the picture shown
+  CMessagesPanel* PanelMessages = nullptr;  // below the preview when shown; hidden at start
+  CStatusReadouts* Readouts = nullptr;      // the status bar's readouts of the script
 
   // Accepts the path when its file name ends in ".bs" in any letter case (the extension is
   // everything from the last dot of the file name); anything else is ignored silently.
@@ -76,6 +88,13 @@ class TFormMain : public QWidget {
   void UpdatePreview(bool reload);
   // Forgets the positions seen at the last repaint, so the next UpdatePreview repaints.
   void ResetChangeCache();
+  // Reloads the script as it was saved, keeping the slider positions of the parameters whose
+  // labels did not change; the window calls it when the script's file changes.
+  void ReloadOnSave();
+  // Shows or hides the messages panel. The window grows or shrinks by the panel's height, so
+  // that the preview keeps its size (a maximised window gives the panel the preview's rows).
+  void ShowMessages(bool shown);
+  bool MessagesShown() const { return messagesShown_; }
 
   // Where the preview is shown: (PanelParam width, Panel height), the size of the preview.
   QRect PreviewRect() const;
@@ -125,11 +144,19 @@ class TFormMain : public QWidget {
   void ShowScratchPad(bool on);
   void ShowPadBrush();
   void ShowStatus();
+  void AfterUpdate();
+  void ShowResults();
+  void SliderMoved(QSlider* slider, int slot);
+  int LayoutHeight() const;
+  void UpdateMinimumSize();
 
   CImageViewQt preview_;
   QString scriptPath_;
   quarnel::CPreviewSession session_;
   QSocketNotifier* workerNotifier_ = nullptr;
+  CScriptWatcher* watcher_ = nullptr;
+  CWindowKeys* keys_ = nullptr;
+  bool messagesShown_ = false;
   QTimer* busyDelay_ = nullptr;
   QStringList dropQueue_;    // accepted scripts waiting for the one loading
   bool loading_ = false;     // a dropped script's discovery and repaint are not both shown

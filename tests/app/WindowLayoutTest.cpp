@@ -164,11 +164,25 @@ class WindowLayoutTest : public QObject {
     QCOMPARE(form_->RepaintCount(), before + 1);  // the size slider did not move
   }
 
-  void tinyWindowGetsAOnePixelPreview() {
+  // The window cannot be made smaller than the size at which its controls stand clear of each
+  // other, and there the preview still has room.
+  void tinyResizeStopsWhereNoControlOverlaps() {
     form_->resize(150, 30);
-    QTRY_COMPARE(form_->Preview().width, 1);
-    QCOMPARE(form_->Preview().height, 1);
-    QVERIFY(form_->Preview().HasPixels());
+    QTRY_COMPARE(form_->size(), form_->minimumSize());
+    const QWidget* panel = form_->PanelParam;
+    QVERIFY(form_->TrackBarSize->geometry().right() < form_->LabelSize->x());
+    const int widestCaption =
+        form_->LabelSize->x() +
+        form_->LabelSize->fontMetrics().horizontalAdvance(QStringLiteral("500 [px]"));
+    QVERIFY(widestCaption < form_->CheckBoxPressure->x());
+    QVERIFY(form_->CheckBoxPressure->geometry().right() < form_->ButtonUpdate->x());
+    QVERIFY(form_->ButtonUpdate->geometry().right() < form_->width());
+    QVERIFY(panel->geometry().bottom() < form_->StatusBar->y());
+    for (int i = 0; i < 10; ++i) {
+      QVERIFY(form_->TrackBar[i]->geometry().bottom() < panel->height());
+      QVERIFY(form_->Label[i]->geometry().bottom() < panel->height());
+    }
+    QTRY_VERIFY(form_->Preview().width > 100 && form_->Preview().height > 100);
     form_->resize(701, 341);
     QTRY_COMPARE(form_->Preview().width, 492);
   }

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "brush/MangaBrush.h"
@@ -144,6 +146,20 @@ TEST_F(PreviewSessionTest, ResizeKeepsWhatWasShown) {
       const uint32_t want = x < kW && y < kH ? before[y * kW + x] : checker;
       ASSERT_EQ(image_.GetPixel(x, y), want) << x << "," << y;
     }
+  }
+}
+
+// A preview with no area (a window smaller than its panels) is painted as 1 x 1.
+TEST_F(PreviewSessionTest, PreviewWithoutAreaIsOnePixel) {
+  auto s = Session();
+  for (const auto& [w, h] : {std::pair{0, 0}, std::pair{-4, 9}, std::pair{5, -1}}) {
+    ASSERT_TRUE(s->ResizePreview(w, h));
+    EXPECT_EQ(image_.width, std::max(w, 1));
+    EXPECT_EQ(image_.height, std::max(h, 1));
+    s->ResetChangeCache();
+    s->Update(false);
+    s->WaitIdle();
+    EXPECT_NE(image_.pixels, nullptr);
   }
 }
 
