@@ -122,6 +122,10 @@ void AnchorTopRight(QWidget* control, QSize designSize, int clientWidth, int rig
 
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
   session_.SetPreview(&preview_);
+  // Everything a script says is shown in the messages panel.
+  session_.collectPrint = true;
+  session_.collectErrors = true;
+  session_.collectDebug = true;
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QString::fromUtf8(kTitle));
   // Tahoma's metrics where it is installed, otherwise a face that has the Japanese captions.
@@ -319,13 +323,17 @@ void TFormMain::UpdateMinimumSize() {
                          kPanelParamWidth + 1);
   const int h = kPanelHeight + TrackBar[pavo::kParamSlots - 1]->geometry().bottom() + 1 +
                 kStatusBarHeight + (messagesShown_ ? CMessagesPanel::kHeight : 0);
-  setMinimumSize(w, h);
+  // A minimum above the window's height would grow the window by itself, without the height
+  // the messages panel asked for: until the window has grown, the minimum waits (FormResize
+  // comes here again).
+  setMinimumSize(w, std::min(h, std::max(height(), minimumHeight())));
 }
 
 // A resize that leaves the preview's size as it was (the messages panel opening or closing
 // grows or shrinks the window around it) has nothing to repaint.
 void TFormMain::FormResize() {
   LayOut();
+  UpdateMinimumSize();
   const QSize before(preview_.width, preview_.height);
   session_.ResizePreview(width() - kPanelParamWidth, LayoutHeight() - kPanelHeight);
   ScratchPad->SetViewSize(PreviewArea->width(), PreviewArea->height());
@@ -342,16 +350,14 @@ void TFormMain::ShowMessages(bool shown) {
   messagesShown_ = shown;
   PanelMessages->setVisible(shown);
   if (shown) ShowResults();
-  const int change = shown ? CMessagesPanel::kHeight : -CMessagesPanel::kHeight;
   if (isMaximized() || isFullScreen()) {
     UpdateMinimumSize();
     FormResize();
     return;
   }
-  // The minimum grows before the window does and shrinks after it.
-  if (shown) UpdateMinimumSize();
-  resize(width(), height() + change);
-  if (!shown) UpdateMinimumSize();
+  const int target = height() + (shown ? CMessagesPanel::kHeight : -CMessagesPanel::kHeight);
+  UpdateMinimumSize();
+  resize(width(), target);
   LayOut();
 }
 
