@@ -361,7 +361,15 @@ void TFormMain::ShowMessages(bool shown) {
   LayOut();
 }
 
-void TFormMain::TimerTimer() { UpdatePreview(false); }
+// The timer's update lets a repaint that has just begun land, as a slider move does: during a
+// drag it would otherwise cancel one repaint in every few.
+void TFormMain::TimerTimer() { FollowControls(); }
+
+void TFormMain::FollowControls() {
+  session_.pressure = CheckBoxPressure->isChecked();
+  session_.Follow();
+  AfterUpdate();
+}
 
 void TFormMain::ButtonUpdateClick() {
   watcher_->Rebase();  // the file as it is now is read here
@@ -418,7 +426,7 @@ void TFormMain::SliderMoved(QSlider* slider, int slot) {
     session_.params[slot].SetPosition(slider->value());
     ShowSliderValue(slider, ScriptText(session_.params[slot].label), true);
   }
-  UpdatePreview(false);
+  FollowControls();
 }
 
 void TFormMain::AfterUpdate() {

@@ -144,6 +144,7 @@ class TFormMain : public QWidget {
   void ShowScratchPad(bool on);
   void ShowPadBrush();
   void ShowStatus();
+  void FollowControls();
   void AfterUpdate();
   void ShowResults();
   void SliderMoved(QSlider* slider, int slot);

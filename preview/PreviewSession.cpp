@@ -65,6 +65,16 @@ void CPreviewSession::ReloadKeepingPositions() {
   Cycle(true);
 }
 
+void CPreviewSession::Follow() {
+  if (repaintInFlight_ && !discovering_ && worker_.Busy() &&
+      std::chrono::steady_clock::now() - repaintSentAt_ < kFollowPatience) {
+    sizeCaption_ = std::to_string(size.position) + " [px]";
+    followPending_ = true;
+    return;
+  }
+  Update(false);
+}
+
 void CPreviewSession::Cycle(bool reload) {
   sizeCaption_ = std::to_string(size.position) + " [px]";
   if (discovering_) {
@@ -125,6 +135,8 @@ void CPreviewSession::StartDiscovery() {
     for (TSlider& k : kept_) k = TSlider();
   }
   discovering_ = true;
+  repaintInFlight_ = false;
+  followPending_ = false;
   discoveryStopped_ = false;
   repaintStop_.reset();
   TJobRequest request;
@@ -253,6 +265,8 @@ void CPreviewSession::Repaint() {
     return;
   }
   worker_.Submit(std::move(request));
+  repaintInFlight_ = true;
+  repaintSentAt_ = std::chrono::steady_clock::now();
 }
 
 void CPreviewSession::AfterRepaint(TJobResult& result) {
@@ -292,11 +306,17 @@ void CPreviewSession::ShowStopped(double width, int32_t seed) {
 }
 
 void CPreviewSession::Repainted(double width, int32_t seed) {
+  repaintInFlight_ = false;
   shownAny_ = preview_ != nullptr && preview_->pixels != nullptr;
   ++repaintCount_;
   lastWidth_ = width;
   lastSeed_ = seed;
   if (onRepainted) onRepainted();
+  // Positions a Follow held back while this repaint ran.
+  if (followPending_) {
+    followPending_ = false;
+    Update(false);
+  }
 }
 
 void CPreviewSession::SetStatus(const std::string& status) {

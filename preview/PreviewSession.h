@@ -16,6 +16,7 @@
 // parameter off the value that made the script run too long.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -78,6 +79,12 @@ class CPreviewSession {
   // one repaint after the discovery paints with these positions. A reload in which the script
   // fails to load keeps them for the next one that loads it.
   void ReloadKeepingPositions();
+  // Update(false) for controls the user is moving: a repaint begun less than kFollowPatience
+  // ago is let finish and the newest positions are painted as soon as it has landed, so that
+  // the preview follows a drag at the script's own pace instead of each move cancelling the
+  // repaint of the one before; a repaint running longer is superseded at once, as by Update.
+  void Follow();
+  static constexpr std::chrono::milliseconds kFollowPatience{250};
   // The reload's discovery alone (no repaint), waited for; for a report of the parameters.
   void DiscoverNow();
   // Applies what has come in from the worker, without blocking.
@@ -161,8 +168,11 @@ class CPreviewSession {
     std::unique_ptr<pavo::CImage32> painted;
   };
   std::optional<TRepaintStop> repaintStop_;
-  // The repaint submitted last.
+  // The repaint submitted last, and whether it is still to land (when it was sent).
   TPositions submitted_;
+  bool repaintInFlight_ = false;
+  std::chrono::steady_clock::time_point repaintSentAt_;
+  bool followPending_ = false;  // Follow waits for the repaint in flight
   double submittedWidth_ = 0.0;
   int32_t submittedSeed_ = 0;
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -185,6 +186,40 @@ TEST_F(PreviewSessionTest, NewerPositionsSupersedeARunningRepaint) {
   EXPECT_EQ(image_.GetPixel(95, 0), 0xffe8e8e8u);   // not the one before: background
   EXPECT_EQ(s->RepaintCount() - repaintsBefore, 1);
   EXPECT_LE(pavo::strokeCounter - strokesBefore, 3);
+}
+
+// Follow lets a repaint that has just begun land and then paints the newest positions: each
+// of a drag's moves is not cancelled by the next. A repaint running past the patience is
+// superseded as Update supersedes it.
+TEST_F(PreviewSessionTest, FollowLetsARecentRepaintLandThenPaintsTheNewest) {
+  auto s = Session(20.0);
+  Load(*s, Script("function param1() return 'n', 0, 100, 0 end\n"
+                  "function main(x, y, p)\n"
+                  "  local t = bs_ms() while bs_ms() - t < 2 do end\n"
+                  "  bs_rect(bs_param1(), 0, 1, 1, 0, 0, 0, 255)\n"
+                  "end\n"));
+  const int before = s->RepaintCount();
+  s->params[0].SetPosition(10);
+  s->Follow();
+  for (int position = 11; position <= 20; ++position) {
+    s->params[0].SetPosition(position);
+    s->Follow();  // the repaint of 10 has only just begun
+  }
+  s->WaitIdle();
+  EXPECT_EQ(s->RepaintCount() - before, 2);  // 10, then 20
+  EXPECT_EQ(s->Settings().property.value[0], 20);
+  EXPECT_EQ(image_.GetPixel(20, 0), 0xff000000u);
+  EXPECT_EQ(image_.GetPixel(10, 0), 0xffffffffu);
+
+  // About 600 ms per repaint: one running past the patience is superseded.
+  s->params[0].SetPosition(30);
+  s->Follow();
+  std::this_thread::sleep_for(CPreviewSession::kFollowPatience + std::chrono::milliseconds(50));
+  s->params[0].SetPosition(40);
+  s->Follow();
+  s->WaitIdle();
+  EXPECT_EQ(s->RepaintCount() - before, 3);
+  EXPECT_EQ(image_.GetPixel(40, 0), 0xff000000u);
 }
 
 // A stop in a repaint keeps what was painted before it, on every later repaint at the same
