@@ -5,9 +5,9 @@
 //
 // Its header gives the cost of the last repaint; its text the status in readable form (the
 // script's locations named by its file, "brush.bs:7: 'then' expected near 'bs_ellipse'") and
-// the report: print and bs_debug text in the order the script produced it, each distinct error
-// of main and last once with the number of dabs that raised it, the discovery's part apart
-// from the repaint's.
+// the report, the repaint's part first: each distinct error of main and last once with the
+// number of dabs that raised it, then print and bs_debug text in the order the script
+// produced it; the discovery's part after it.
 #pragma once
 
 #include <QWidget>

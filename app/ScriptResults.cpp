@@ -47,6 +47,7 @@ TScriptResults CollectResults(const CPreviewSession& session, const QString& pat
   const std::string file = QFile::encodeName(path).toStdString();
   TReportStyle style;
   style.maxPrinted = kMaxShownPrint;
+  style.summaryFirst = true;
   style.names = ScriptChunkNames(file);
   style.fileName = QFile::encodeName(QFileInfo(path).fileName()).toStdString();
 

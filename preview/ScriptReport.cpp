@@ -21,36 +21,79 @@ std::string SizeText(size_t bytes) {
   return std::to_string(bytes) + " bytes";
 }
 
-// The parts of one report: each part's output in order, then its errors.
+// The lines of one part, a run of equal lines written once and then counted, as the twelve
+// loads of a discovery repeat what the main chunk prints.
+class CLines {
+ public:
+  void Add(std::string_view line) {
+    if (any_ && line == last_) {
+      ++repeats_;
+      return;
+    }
+    Flush();
+    any_ = true;
+    last_ = line;
+    text_.append(line);
+    text_ += '\n';
+  }
+  // Text of any number of lines; a last line without a line break counts as one.
+  void AddText(std::string_view text) {
+    while (!text.empty()) {
+      const size_t end = text.find('\n');
+      Add(text.substr(0, end));
+      text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    }
+  }
+  std::string Take() {
+    Flush();
+    return std::move(text_);
+  }
+
+ private:
+  void Flush() {
+    if (repeats_ == 0) return;
+    text_ += "(the line above " + std::to_string(repeats_) +
+             (repeats_ == 1 ? " more time)\n" : " more times)\n");
+    repeats_ = 0;
+  }
+
+  std::string text_;
+  std::string last_;
+  bool any_ = false;
+  uint64_t repeats_ = 0;
+};
+
+// The parts of one report: each part's output in order and its errors.
 class CReport {
  public:
   explicit CReport(const TReportStyle& style) : style_(style) {}
 
   void Add(const char* heading, const CScriptOutput& output) {
-    std::string text;
+    CLines lines;
     for (const CScriptOutput::TEntry& e : output.Entries()) {
       if (e.kind == CScriptOutput::EKind::kPrint) {
         // A script printing in a loop must not flood the reader: the first maxPrinted bytes
         // are shown, the rest counted.
         const size_t room = style_.maxPrinted - printed_;
-        text += DecodeScriptText(e.text.substr(0, room));
+        lines.AddText(DecodeScriptText(e.text.substr(0, room)));
         printed_ += std::min(room, e.text.size());
         if (e.text.size() > room) dropped_ += e.text.size() - room;
       } else if (e.kind == CScriptOutput::EKind::kDebug) {
-        text += "bs_debug: " + Readable(e.text) + "\n";
+        lines.AddText("bs_debug: " + Readable(e.text));
       }
     }
-    if (!text.empty() && text.back() != '\n') text += '\n';
+    std::string errors;
     for (const TErrorCount& e : DistinctErrors(output)) {
       if (IsMissingMain(e.text)) {
-        text += std::string(kNoMainNote) + "\n";
+        errors += std::string(kNoMainNote) + "\n";
         continue;
       }
-      text += "error (" + std::to_string(e.count) + (e.count == 1 ? " dab): " : " dabs): ") +
-              (e.text.empty() ? std::string("(an error value without text)") : Readable(e.text)) +
-              "\n";
+      errors += "error (" + std::to_string(e.count) + (e.count == 1 ? " dab): " : " dabs): ") +
+                (e.text.empty() ? std::string("(an error value without text)") : Readable(e.text)) +
+                "\n";
     }
     dropped_ += output.DroppedBytes();
+    const std::string text = style_.summaryFirst ? errors + lines.Take() : lines.Take() + errors;
     if (!text.empty()) out_ += std::string("--- ") + heading + " ---\n" + text;
   }
 
@@ -79,8 +122,9 @@ class CReport {
 std::string ScriptReport(const CScriptOutput& discovery, const CScriptOutput* repaint,
                          const TReportStyle& style) {
   CReport report(style);
+  if (style.summaryFirst && repaint != nullptr) report.Add("repaint", *repaint);
   report.Add("discovery", discovery);
-  if (repaint != nullptr) report.Add("repaint", *repaint);
+  if (!style.summaryFirst && repaint != nullptr) report.Add("repaint", *repaint);
   return report.Finish();
 }
 

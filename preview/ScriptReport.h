@@ -17,13 +17,17 @@ struct TReportStyle {
   // Locations of the script's chunk named by this file name (none when names are empty).
   TChunkNames names;
   std::string fileName;
+  // The reading order of a panel: the repaint's part before the discovery's, and in each
+  // part the errors before the output. Otherwise the order is the order of events.
+  bool summaryFirst = false;
 };
 
 // Each part that has something to say is headed "--- discovery ---" or "--- repaint ---"; in
 // it print text stands as the script wrote it and each bs_debug entry as a line
-// "bs_debug: TEXT", in the order they came; then comes "error (N dabs): MESSAGE" per distinct
-// error in order of first appearance, except for the error of a script without main, which is
-// said once as a note. Script text is decoded as the window decodes it. `repaint` may be null.
+// "bs_debug: TEXT", in the order they came, a run of equal lines written once and followed by
+// "(the line above N more times)"; then comes "error (N dabs): MESSAGE" per distinct error in
+// order of first appearance, except for the error of a script without main, which is said
+// once as a note. Script text is decoded as the window decodes it. `repaint` may be null.
 std::string ScriptReport(const CScriptOutput& discovery, const CScriptOutput* repaint,
                          const TReportStyle& style);
 

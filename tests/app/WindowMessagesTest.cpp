@@ -75,7 +75,8 @@ class WindowMessagesTest : public QObject {
     QCOMPARE(text.count(QStringLiteral("bs_elipse")), 1);
   }
 
-  // print and bs_debug text in the order the script gave it, the discovery's apart.
+  // print and bs_debug text in the order the script gave it, the repaint's first and the
+  // discovery's apart.
   void printAndDebugInCallOrder() {
     const QString path = Script("talk.bs",
                                 "function param1() print('asked') return 'n', 0, 9, 1 end\n"
@@ -88,8 +89,8 @@ class WindowMessagesTest : public QObject {
     form_->ShowMessages(true);
     QCOMPARE(form_->PanelMessages->Text(),
              QStringLiteral("talk.bs: OK\n"
-                            "--- discovery ---\nasked\n"
-                            "--- repaint ---\none\nbs_debug: two\nthree\t4\n"));
+                            "--- repaint ---\none\nbs_debug: two\nthree\t4\n"
+                            "--- discovery ---\nasked\n"));
     QCOMPARE(form_->Readouts->ButtonMessages->text(), QStringLiteral("4 lines"));
     // Copy puts the whole text on the clipboard.
     QTest::mouseClick(form_->PanelMessages->ButtonCopy, Qt::LeftButton);

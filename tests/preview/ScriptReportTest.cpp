@@ -40,4 +40,44 @@ TEST(ScriptReport, ReadableLocationsCutPrintTextAndANoteForAMissingMain) {
   EXPECT_EQ(ScriptReport(CScriptOutput(), nullptr, style), "");
 }
 
+// Runs of equal lines are written once and counted, across print calls and bs_debug entries
+// alike; a panel reads the repaint first and each part's errors before its output.
+TEST(ScriptReport, RepeatedLinesCountedAndThePanelsOrder) {
+  CScriptOutput discovery;
+  for (int load = 0; load < 12; ++load) discovery.Add(K::kPrint, "gap\t2\n");
+  CScriptOutput repaint;
+  repaint.Add(K::kDebug, "x");
+  repaint.Add(K::kDebug, "x");
+  repaint.Add(K::kPrint, "x\ny\ny\n");
+  repaint.Add(K::kError, "bad");
+  repaint.Add(K::kPrint, "z");  // no line break: a line all the same
+
+  TReportStyle style;
+  EXPECT_EQ(ScriptReport(discovery, &repaint, style),
+            "--- discovery ---\n"
+            "gap\t2\n"
+            "(the line above 11 more times)\n"
+            "--- repaint ---\n"
+            "bs_debug: x\n"
+            "(the line above 1 more time)\n"
+            "x\n"
+            "y\n"
+            "(the line above 1 more time)\n"
+            "z\n"
+            "error (1 dab): bad\n");
+  style.summaryFirst = true;
+  EXPECT_EQ(ScriptReport(discovery, &repaint, style),
+            "--- repaint ---\n"
+            "error (1 dab): bad\n"
+            "bs_debug: x\n"
+            "(the line above 1 more time)\n"
+            "x\n"
+            "y\n"
+            "(the line above 1 more time)\n"
+            "z\n"
+            "--- discovery ---\n"
+            "gap\t2\n"
+            "(the line above 11 more times)\n");
+}
+
 }  // namespace
