@@ -478,7 +478,7 @@ void TFormMain::ShowDiscovery() {
 
 // The readouts and the messages panel from the session's last results.
 void TFormMain::ShowResults() {
-  const TScriptResults results = CollectResults(session_, scriptPath_);
+  const TScriptResults results = CollectResults(session_, scriptPath_, messagesShown_);
   Readouts->ShowResults(results, scriptPath_);
   if (messagesShown_) PanelMessages->ShowResults(results);
 }

@@ -41,7 +41,8 @@ int RuntimeErrors(const CScriptOutput& output) {
 
 }  // namespace
 
-TScriptResults CollectResults(const CPreviewSession& session, const QString& path) {
+TScriptResults CollectResults(const CPreviewSession& session, const QString& path,
+                              bool withReport) {
   TScriptResults r;
   if (path.isEmpty()) return r;
   const std::string file = QFile::encodeName(path).toStdString();
@@ -55,7 +56,9 @@ TScriptResults CollectResults(const CPreviewSession& session, const QString& pat
   r.status = Decoded(session.Status());
   r.readableStatus = Decoded(ReadableLocations(session.Status(), style.names, style.fileName));
   r.loaded = session.Status() == "OK";
-  r.report = Decoded(ScriptReport(session.LastDiscoveryOutput(), &session.LastOutput(), style));
+  if (withReport) {
+    r.report = Decoded(ScriptReport(session.LastDiscoveryOutput(), &session.LastOutput(), style));
+  }
   r.errors = (r.loaded ? 0 : 1) + RuntimeErrors(session.LastOutput());
   r.lines = OutputLines(session.LastDiscoveryOutput()) + OutputLines(session.LastOutput());
   r.repainted = session.RepaintCount() > 0;

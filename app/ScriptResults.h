@@ -16,7 +16,7 @@ struct TScriptResults {
   QString status;          // the status line's text, exactly as shown there
   QString readableStatus;  // the same with the script's locations named by its file name
   bool loaded = true;      // the status is "OK"
-  QString report;          // discovery and repaint output (ScriptReport), readable
+  QString report;          // discovery and repaint output (ScriptReport), readable, when asked
   int errors = 0;          // the load error and the distinct errors of main and last
   int lines = 0;           // lines of print and bs_debug text
   bool repainted = false;  // a repaint has been shown, so the cost below means something
@@ -26,8 +26,9 @@ struct TScriptResults {
 };
 
 // The results of the session's last discovery and repaint for the script at `path` (empty
-// before any script was loaded). The print text is kept to kMaxShownPrint bytes.
-TScriptResults CollectResults(const CPreviewSession& session, const QString& path);
+// before any script was loaded); the report only `withReport` (its print text kept to
+// kMaxShownPrint bytes), as only the messages panel shows it.
+TScriptResults CollectResults(const CPreviewSession& session, const QString& path, bool withReport);
 constexpr size_t kMaxShownPrint = size_t{256} << 10;
 
 // "2.1 ms", "14 ms", "1.25 s": a duration as the readouts show it.
