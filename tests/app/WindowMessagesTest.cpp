@@ -4,7 +4,6 @@
 // and the keys.
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -25,15 +24,7 @@
 
 using quarnel::CMessagesPanel;
 using quarnel::TFormMain;
-
-namespace {
-
-bool WriteFile(const QString& path, const QByteArray& text) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
-}
-
-}  // namespace
+using quarnel_test::WriteFile;
 
 class WindowMessagesTest : public QObject {
   Q_OBJECT

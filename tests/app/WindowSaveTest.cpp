@@ -13,6 +13,7 @@
 #include "app/FormMain.h"
 
 using quarnel::TFormMain;
+using quarnel_test::WriteFile;
 
 namespace {
 
@@ -20,12 +21,6 @@ namespace {
 constexpr int kAfterSettleMs = 600;
 // What a loaded machine may take to notice a save and reload.
 constexpr int kReloadTimeoutMs = 10000;
-
-bool WriteFile(const QString& path, const QByteArray& text) {
-  QFile f(path);
-  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size() &&
-         f.flush();
-}
 
 const QByteArray kBefore =
     "function param1() return 'Gap', 0, 100, 10 end\n"

@@ -33,6 +33,18 @@ double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// A script that spends `ms` milliseconds on each of its 301 dabs and marks the position of
+// its first parameter (0..100) in the top row.
+std::string SlowMarkScript(int ms) {
+  return "function param1() return 'n', 0, 100, 0 end\n"
+         "function main(x, y, p)\n"
+         "  local t = bs_ms() while bs_ms() - t < " +
+         std::to_string(ms) +
+         " do end\n"
+         "  bs_rect(bs_param1(), 0, 1, 1, 0, 0, 0, 255)\n"
+         "end\n";
+}
+
 class PreviewSessionTest : public preview_test::CFolderTest {
  protected:
   // A session painting into `image_` with a fixed seed, as the renderer sets one up.
@@ -168,11 +180,7 @@ TEST_F(PreviewSessionTest, PreviewWithoutAreaIsOnePixel) {
 // ones between are superseded, and at most three strokes are even begun.
 TEST_F(PreviewSessionTest, NewerPositionsSupersedeARunningRepaint) {
   auto s = Session(5.0);
-  Load(*s, Script("function param1() return 'n', 0, 100, 0 end\n"
-                  "function main(x, y, p)\n"
-                  "  local t = bs_ms() while bs_ms() - t < 1 do end\n"
-                  "  bs_rect(bs_param1(), 0, 1, 1, 0, 0, 0, 255)\n"
-                  "end\n"));
+  Load(*s, Script(SlowMarkScript(1)));
   const int32_t strokesBefore = pavo::strokeCounter;
   const int repaintsBefore = s->RepaintCount();
   for (int position = 1; position <= 20; ++position) {
@@ -193,11 +201,7 @@ TEST_F(PreviewSessionTest, NewerPositionsSupersedeARunningRepaint) {
 // superseded as Update supersedes it.
 TEST_F(PreviewSessionTest, FollowLetsARecentRepaintLandThenPaintsTheNewest) {
   auto s = Session(20.0);
-  Load(*s, Script("function param1() return 'n', 0, 100, 0 end\n"
-                  "function main(x, y, p)\n"
-                  "  local t = bs_ms() while bs_ms() - t < 2 do end\n"
-                  "  bs_rect(bs_param1(), 0, 1, 1, 0, 0, 0, 255)\n"
-                  "end\n"));
+  Load(*s, Script(SlowMarkScript(2)));
   const int before = s->RepaintCount();
   s->params[0].SetPosition(10);
   s->Follow();
