@@ -44,6 +44,10 @@ QString HelpText() {
              "page keys)</td></tr>"
              "<tr><td>Alt+S</td><td>the size slider</td></tr>"
              "<tr><td>F1</td><td>this help</td></tr>"
+             "<tr><td>F2</td><td>the scratchpad: paint your own strokes with the brush</td></tr>"
+             "<tr><td>Ctrl+wheel, Ctrl+1, 2, 4, 8</td><td>zoom the preview</td></tr>"
+             "<tr><td>Ctrl+C, Ctrl+S</td><td>copy or save what the preview shows</td></tr>"
+             "<tr><td>Ctrl+K</td><td>keep the seed of the picture shown</td></tr>"
              "</table>"
              "<p><tt>quarnel-render --help</tt> renders the same preview without the "
              "window.</p>")

@@ -1,6 +1,7 @@
 // The window's keyboard and its two small dialogs: F5 and Ctrl+R reload the script (as the
 // update button does), Ctrl+O opens a script through a file dialog (drops stay the main way),
-// Ctrl+L shows or hides the messages panel, F1 shows a short help with the version. The
+// Ctrl+L shows or hides the messages panel, F1 shows a short help with the version (and the
+// keys of the preview area and the scratchpad). The
 // sliders are not tab stops; Alt+1 .. Alt+9 and Alt+0 put the focus on parameter slider
 // 1 .. 10 and Alt+S on the size slider, whose arrow and page keys then move them.
 #pragma once
