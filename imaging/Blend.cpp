@@ -330,54 +330,6 @@ inline void FillPaint(uint32_t& d, uint32_t p, uint32_t a) {
   }
 }
 
-inline int32_t ClampStrength(int32_t s) { return s < 0 ? 0 : (s > 255 ? 255 : s); }
-
-// Walks an anti-aliased span. lo..hi are the ordered bounds; first and last are trunc(lo) and
-// trunc(hi), clamped into the row, while the unclamped values decide which end pixels are
-// partial. A span within one pixel calls single(x, trunc((frac(hi) - frac(lo)) 255) a / 255);
-// otherwise each pixel gets a, the unclamped first (255 - trunc(frac(lo) 255)) a / 255 and the
-// unclamped last trunc(frac(hi) 255) a / 255 (frac signed, divisions truncating). The pixels
-// at strength a between the two ends go to run(from, end, a) as one run.
-// Strengths are kept within 0..255: spans that start inside (-1, 0) or end clamped would
-// otherwise yield strengths past either end and wrap the blend arithmetic.
-template <class Single, class Each, class Run>
-void WalkSpan(int32_t rowLength, double xa, double xb, uint32_t a, Single single, Each each,
-              Run run) {
-  if (rowLength <= 0 || !std::isfinite(xa) || !std::isfinite(xb)) return;
-  const double lo = std::min(xa, xb);
-  const double hi = std::max(xa, xb);
-  if (hi < 0 || rowLength <= lo) return;
-  const double tlo = std::trunc(lo);
-  const double thi = std::trunc(hi);
-  const double fracLo = lo - tlo;
-  const double fracHi = hi - thi;
-  // Whole parts beyond -1 or rowLength lie outside the row either way; clamping them first
-  // keeps the conversion to int defined for huge positions.
-  const double limit = static_cast<double>(rowLength);
-  const int32_t rFirst = static_cast<int32_t>(std::clamp(tlo, -1.0, limit));
-  const int32_t rLast = static_cast<int32_t>(std::clamp(thi, -1.0, limit));
-  const int32_t first = std::max(rFirst, 0);
-  const int32_t last = std::min(rLast, rowLength - 1);
-  const int32_t ia = static_cast<int32_t>(a);
-  if (first == last) {
-    const int32_t cov = static_cast<int32_t>(std::trunc((fracHi - fracLo) * 255.0));
-    single(first, static_cast<uint32_t>(ClampStrength(cov * ia / 255)));
-    return;
-  }
-  const uint32_t firstStrength = static_cast<uint32_t>(
-      ClampStrength((255 - static_cast<int32_t>(std::trunc(fracLo * 255.0))) * ia / 255));
-  const uint32_t lastStrength = static_cast<uint32_t>(
-      ClampStrength(static_cast<int32_t>(std::trunc(fracHi * 255.0)) * ia / 255));
-  // first == rFirst and last == rLast are the only places the partial ends can be (the two
-  // differ whenever first <= last).
-  int32_t x = first;
-  if (x <= last && x == rFirst) each(x++, firstStrength);
-  const bool lastPartial = last == rLast;
-  const int32_t runEnd = lastPartial ? last : last + 1;
-  if (x < runEnd) run(x, runEnd, a);
-  if (lastPartial && x <= last) each(last, lastStrength);
-}
-
 }  // namespace
 
 // ---- row operations ------------------------------------------------------------------------

@@ -4,7 +4,8 @@
 // Each row is sampled on one line (its top edge, y + 0.00123456789) or, anti-aliased, on four
 // lines y + 0.125 .. y + 0.875; the crossings of a line are sorted and paired into spans by the
 // non-zero winding rule (single polygon) or the even-odd rule (contours). Anti-aliased spans
-// are accumulated in a 4-row coverage scratch and resolved into the layer one row at a time.
+// are kept as runs per sample line; the four lines are merged into the row's coverage, which
+// is resolved into the layer one row at a time.
 #include "imaging/PolyFill.h"
 
 #include <algorithm>
@@ -91,29 +92,36 @@ class CBandSweep {
   size_t next_ = 0;
 };
 
-// The crossings of one sample line (at lineY + 0.00123456789) with the band's edges, sorted
-// by x; false on overflow. The crossing of an edge is the one CPolySides::CrossingX gives.
-bool CollectCrossings(const std::vector<TEdge>& band, double lineY, TCrossing* table, int& count) {
-  count = 0;
-  const double ys = lineY + kLineOffset;
-  for (const TEdge& e : band) {
-    if (ys < e.lowY || ys > e.highY) continue;
-    double x = e.slope * (ys - e.lowY) + e.lowX;
-    // A near-horizontal edge of far-away vertices can overflow; keep the crossing a number.
-    if (!std::isfinite(x)) x = x > 0 ? kMaxCoordinate : -kMaxCoordinate;
-    if (count == kMaxCrossings - 1) return false;
-    table[count++] = TCrossing{x, e.down};
+// The crossings of one sample line, sorted by x.
+struct TCrossings {
+  TCrossing at[kMaxCrossings];
+  int count;
+};
+
+// The crossings of kLines sample lines (at lineY[j] + 0.00123456789) with the band's edges,
+// each table sorted by x as a bubble sort that swaps only when the left x is strictly greater
+// sorts it (stable: crossings of equal x keep the band's order); false when a table would
+// take its 256th crossing. The crossing of an edge is the one CPolySides::CrossingX gives.
+template <int kLines>
+bool CollectCrossings(const std::vector<TEdge>& band, const double (&lineY)[kLines],
+                      TCrossings (&lines)[kLines]) {
+  double ys[kLines];
+  for (int j = 0; j < kLines; ++j) {
+    ys[j] = lineY[j] + kLineOffset;
+    lines[j].count = 0;
   }
-  // Bubble sort, swapping only when the left x is strictly greater.
-  for (int pass = count - 1; pass > 0; --pass) {
-    bool swapped = false;
-    for (int k = 0; k < pass; ++k) {
-      if (table[k].x > table[k + 1].x) {
-        std::swap(table[k], table[k + 1]);
-        swapped = true;
-      }
+  for (const TEdge& e : band) {
+    for (int j = 0; j < kLines; ++j) {
+      if (ys[j] < e.lowY || ys[j] > e.highY) continue;
+      double x = e.slope * (ys[j] - e.lowY) + e.lowX;
+      // A near-horizontal edge of far-away vertices can overflow; keep the crossing a number.
+      if (!std::isfinite(x)) x = x > 0 ? kMaxCoordinate : -kMaxCoordinate;
+      TCrossings& line = lines[j];
+      if (line.count == kMaxCrossings - 1) return false;
+      int k = line.count++;
+      for (; k > 0 && line.at[k - 1].x > x; --k) line.at[k] = line.at[k - 1];
+      line.at[k] = TCrossing{x, e.down};
     }
-    if (!swapped) break;
   }
   return true;
 }
@@ -164,51 +172,143 @@ void PaintSpanSolid(TLayer& layer, int32_t y, int32_t start, int32_t end,
   layer.ScatterRow(buffer, x0, y, x1 - x0 + 1);
 }
 
-// The four coverage rows of the anti-aliased scan, followed by one row of resolved
-// coverage; kept per thread and reused by every fill, so a fill allocates no scratch once
-// the widest layer has been filled. All five rows are zero between fills.
-class CAaScratch {
- public:
-  // Rows of at least `width` bytes; false when they cannot be had.
-  bool Reserve(int32_t width) {
-    if (width <= width_) return true;
-    try {
-      bytes_.assign(static_cast<size_t>(width) * 5, 0);
-    } catch (...) {
-      bytes_.clear();
-      width_ = 0;
-      return false;
-    }
-    width_ = width;
-    return true;
-  }
-  uint8_t* Row(int j) { return bytes_.data() + static_cast<size_t>(j) * width_; }
-  // After a fill that stopped half way through a row.
-  void Clear() { std::fill(bytes_.begin(), bytes_.end(), uint8_t{0}); }
+// A run of columns [from, to) holding one value.
+struct TRun {
+  int32_t from, to;
+  uint32_t value;
+};
 
- private:
-  std::vector<uint8_t> bytes_;
-  int32_t width_ = 0;
+// A sample line can meet at most 255 crossings, so it has fewer than 128 spans, each of
+// which leaves at most three runs (its two end pixels and the columns between them); one
+// more entry holds the end mark.
+constexpr int32_t kMaxLineRuns = 3 * kMaxCrossings / 2 + 1;
+constexpr TRun kEndMark{INT32_MAX, INT32_MAX, 0};
+
+// Builds the runs of one sample line as RowFillAA8 would leave a scratch row cleared to zero:
+// runs of one value in column order, zero between them. The spans of a line come sorted and
+// apart, so each step of their walk starts at or right of the last column the steps before
+// it reached: a step meets at most the last run.
+struct TLineRuns {
+  TRun* runs;
+  int32_t count;
+  uint32_t value;
+
+  // Lerp8 of the value into column x at strength s.
+  void Blend(int32_t x, uint32_t s) {
+    uint8_t old = 0;
+    if (count > 0 && runs[count - 1].to > x) {
+      TRun& last = runs[count - 1];  // x is its last column
+      old = static_cast<uint8_t>(last.value);
+      Lerp8(old, value, s);
+      if (last.to - last.from == 1) {
+        last.value = old;
+        return;
+      }
+      --last.to;
+    } else {
+      Lerp8(old, value, s);
+    }
+    runs[count++] = TRun{x, x + 1, old};
+  }
+  // The value set over [from, to).
+  void Set(int32_t from, int32_t to) {
+    while (count > 0 && runs[count - 1].to > from) {
+      if (runs[count - 1].from >= from) {
+        --count;
+      } else {
+        runs[count - 1].to = from;
+      }
+    }
+    runs[count++] = TRun{from, to, value};
+  }
+};
+
+// The four sample lines of an anti-aliased row, each ending in the end mark, and the row's
+// coverage merged from them; kept per thread, as they are too large for the stack of every
+// fill.
+struct TRowScratch {
+  TCrossings crossings[4];
+  TCrossings crossings1[1];  // the one line of a row without anti-aliasing
+  TRun lines[4][kMaxLineRuns];
+  // Coverage (the sum of the four line values, divided by 4) over [0, end) as runs.
+  TRun coverage[4 * kMaxLineRuns * 2];
+
+  // Merges the lines into coverage runs from column 0 to end, each run ending where one of
+  // the lines changes. Per line: the run at or after the column reached, whether the column
+  // lies inside it, and the column where that changes.
+  void Merge(int32_t end) {
+    const TRun* at[4];
+    bool inside[4] = {};
+    int32_t next[4];
+    for (int j = 0; j < 4; ++j) {
+      at[j] = lines[j];
+      next[j] = at[j]->from;
+    }
+    uint32_t sum = 0;
+    TRun* out = coverage;
+    *out = TRun{0, 0, UINT32_MAX};  // no run yet
+    for (int32_t x = 0;;) {
+      const int32_t b = std::min(std::min(next[0], next[1]), std::min(next[2], next[3]));
+      if (b > x) {
+        const int32_t to = std::min(b, end);
+        const uint32_t c = sum >> 2;
+        if (out->value == c) {
+          out->to = to;
+        } else {
+          if (out->value != UINT32_MAX) ++out;
+          *out = TRun{x, to, c};
+        }
+        if (b >= end) return;
+        x = b;
+      }
+      for (int j = 0; j < 4; ++j) {
+        if (next[j] != b) continue;
+        if (inside[j]) {
+          sum -= at[j]->value;
+          ++at[j];  // the end mark stops the walk
+          inside[j] = at[j]->from == b;
+        } else {
+          inside[j] = true;
+        }
+        if (inside[j]) sum += at[j]->value;
+        next[j] = inside[j] ? at[j]->to : at[j]->from;
+      }
+    }
+  }
 };
 
 // Coverage 0 on a 32-bit pixel: PaintOver at strength 0 keeps every pixel except an empty
-// one, which takes the colour's channels with alpha floor(A / 256) = 0.
+// one, which takes the colour's channels with alpha floor(A / 256) = 0. Most such pixels
+// already hold exactly that (the columns left of a shape that was filled before), so blocks
+// are only read unless one of their pixels changes.
+inline void PaintUncoveredTail(uint32_t* row, int32_t i, int32_t n, uint32_t channels) {
+  for (; i < n; ++i)
+    if ((row[i] >> 24) == 0) row[i] = channels;
+}
+
 inline void PaintUncovered(uint32_t* row, int32_t n, uint32_t colour) {
   const uint32_t channels = colour & 0x00FFFFFFu;
   int32_t i = 0;
 #ifdef __SSE2__
-  // Four pixels at a time: empty lanes take the channels, the others stay.
+  // Sixteen pixels at a time: a lane changes when it is empty and differs from the channels.
   const __m128i fill = _mm_set1_epi32(static_cast<int32_t>(channels));
   const __m128i zero = _mm_setzero_si128();
-  for (; i + 4 <= n; i += 4) {
+  auto changes = [&](__m128i d) {
+    return _mm_andnot_si128(_mm_cmpeq_epi32(d, fill), _mm_cmpeq_epi32(_mm_srli_epi32(d, 24), zero));
+  };
+  for (; i + 16 <= n; i += 16) {
     __m128i* p = reinterpret_cast<__m128i*>(row + i);
-    const __m128i d = _mm_loadu_si128(p);
-    const __m128i empty = _mm_cmpeq_epi32(_mm_srli_epi32(d, 24), zero);
-    _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(empty, fill), _mm_andnot_si128(empty, d)));
+    const __m128i d0 = _mm_loadu_si128(p), d1 = _mm_loadu_si128(p + 1);
+    const __m128i d2 = _mm_loadu_si128(p + 2), d3 = _mm_loadu_si128(p + 3);
+    const __m128i c0 = changes(d0), c1 = changes(d1), c2 = changes(d2), c3 = changes(d3);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(c0, c1), _mm_or_si128(c2, c3))) == 0) continue;
+    _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(c0, fill), _mm_andnot_si128(c0, d0)));
+    _mm_storeu_si128(p + 1, _mm_or_si128(_mm_and_si128(c1, fill), _mm_andnot_si128(c1, d1)));
+    _mm_storeu_si128(p + 2, _mm_or_si128(_mm_and_si128(c2, fill), _mm_andnot_si128(c2, d2)));
+    _mm_storeu_si128(p + 3, _mm_or_si128(_mm_and_si128(c3, fill), _mm_andnot_si128(c3, d3)));
   }
 #endif
-  for (; i < n; ++i)
-    if ((row[i] >> 24) == 0) row[i] = channels;
+  PaintUncoveredTail(row, i, n, channels);
 }
 // On an 8-bit pixel Lerp8 at strength 0 keeps the pixel.
 inline void PaintUncovered(uint8_t*, int32_t, uint32_t) {}
@@ -219,84 +319,36 @@ inline bool FullStores(uint32_t colour) { return AlphaOf(colour) == 255; }
 inline bool FullStores(uint8_t) { return true; }
 
 inline void PaintCovered(uint32_t& d, uint32_t colour, uint32_t coverage) {
-  if (coverage == 0) {
-    if (AlphaOf(d) == 0) d = colour & 0x00FFFFFFu;
-  } else {
-    PaintOver(d, colour, coverage);
-  }
+  PaintOver(d, colour, coverage);
 }
 inline void PaintCovered(uint8_t& d, uint32_t value, uint32_t coverage) {
   Lerp8(d, value, coverage);
 }
 
-// The end of the run of bytes equal to c that starts at i (end exclusive, at most end).
-inline int32_t RunEnd(const uint8_t* bytes, int32_t i, int32_t end, uint8_t c) {
-  const uint64_t pattern = 0x0101010101010101ull * c;
-  while (i + 8 <= end) {
-    uint64_t word;
-    std::memcpy(&word, bytes + i, 8);
-    if (word != pattern) break;
-    i += 8;
-  }
-  while (i < end && bytes[i] == c) ++i;
-  return i;
-}
-
-// Columns from .. end - 1 of one tile row (row[i - base] is column i) at the given
-// coverages: runs of 0 and, where it stores the colour, of 255 are painted as runs, other
-// pixels one at a time.
-template <class TPixel>
-void PaintCoveredRun(TPixel* row, int32_t base, const uint8_t* coverage, int32_t from, int32_t end,
-                     TPixel colour) {
-  const bool fullStores = FullStores(colour);
-  for (int32_t i = from; i < end;) {
-    const uint8_t c = coverage[i];
-    if (c == 0 || (c == 255 && fullStores)) {
-      const int32_t j = RunEnd(coverage, i + 1, end, c);
-      if (c == 0) {
-        PaintUncovered(row + (i - base), j - i, colour);
-      } else {
-        std::fill(row + (i - base), row + (j - base), colour);
-      }
-      i = j;
-    } else {
-      PaintCovered(row[i - base], colour, c);
-      ++i;
-    }
-  }
-}
-
-// Columns 0 .. to of row y blended with BlendPixel's rule (coverage 0 included), the
-// coverage being the mean of the four sample rows, which are cleared. Columns before
-// spanFrom were not touched by any span: their coverage is 0 without reading the rows.
-// Tiles are looked up once per 128 columns; an absent tile is made as BlendPixel makes it,
-// only for a colour that is not zero.
+// Columns 0 .. end - 1 of row y blended with BlendPixel's rule at the merged coverage runs
+// (coverage 0 included). Tiles are looked up once per 128 columns; an absent tile is made
+// as BlendPixel makes it, only for a colour that is not zero.
 template <class TLayer>
-void ResolveRow(TLayer& layer, CAaScratch& scratch, int32_t y, int32_t spanFrom, int32_t to,
+void ResolveRow(TLayer& layer, const TRowScratch& aa, int32_t y, int32_t end,
                 typename TLayer::TPixel colour) {
-  uint8_t* s0 = scratch.Row(0);
-  uint8_t* s1 = scratch.Row(1);
-  uint8_t* s2 = scratch.Row(2);
-  uint8_t* s3 = scratch.Row(3);
-  uint8_t* coverage = scratch.Row(4);
-  const size_t n = static_cast<size_t>(to + 1 - spanFrom);
-  if (n > 0) {
-    for (int32_t x = spanFrom; x <= to; ++x)
-      coverage[x] = static_cast<uint8_t>((s0[x] + s1[x] + s2[x] + s3[x]) >> 2);
-    std::memset(s0 + spanFrom, 0, n);
-    std::memset(s1 + spanFrom, 0, n);
-    std::memset(s2 + spanFrom, 0, n);
-    std::memset(s3 + spanFrom, 0, n);
-  }
-  if (y >= 0 && y < layer.height) {
-    layer.ForEachRowRun(
-        y, 0, to + 1, colour != 0, [&](typename TLayer::TPixel* row, int32_t from, int32_t end) {
-          const int32_t uncoveredEnd = std::min(end, spanFrom);
-          if (from < uncoveredEnd) PaintUncovered(row, uncoveredEnd - from, colour);
-          PaintCoveredRun(row, from, coverage, std::max(from, spanFrom), end, colour);
-        });
-  }
-  if (n > 0) std::memset(coverage + spanFrom, 0, n);
+  using TPixel = typename TLayer::TPixel;
+  const bool fullStores = FullStores(colour);
+  const TRun* run = aa.coverage;
+  layer.ForEachRowRun(y, 0, end, colour != 0, [&](TPixel* row, int32_t from, int32_t to) {
+    while (run->to <= from) ++run;
+    for (const TRun* r = run; r->from < to; ++r) {
+      const int32_t a = std::max(r->from, from), b = std::min(r->to, to);
+      TPixel* p = row + (a - from);
+      if (r->value == 0) {
+        PaintUncovered(p, b - a, colour);
+      } else if (r->value == 255 && fullStores) {
+        std::fill(p, p + (b - a), colour);
+      } else {
+        for (int32_t i = 0; i < b - a; ++i) PaintCovered(p[i], colour, r->value);
+      }
+      if (r->to >= end) break;
+    }
+  });
 }
 
 // The scan shared by both fills and both depths; rows firstRow .. lastRow inclusive.
@@ -309,18 +361,16 @@ bool Scan(TLayer& layer, const CPolySides& edges, int32_t firstRow, int32_t last
   lastRow = std::min(lastRow, layer.height);
   CBandSweep sweep(edges);
   const std::vector<TEdge>* band = nullptr;
-  TCrossing table[kMaxCrossings];
-  thread_local CAaScratch scratch;
-  if (antiAlias && !scratch.Reserve(std::max(layer.width, 1)))
-    return false;  // no scratch to be had: nothing painted
+  thread_local TRowScratch aa;
   const int32_t width = layer.width;
   for (int32_t y = firstRow; y <= lastRow; ++y) {
     if (y == firstRow || y % 16 == 0) band = &sweep.Rebuild(y);
     if (!antiAlias) {
-      int count;
-      if (!CollectCrossings(*band, y, table, count)) return false;
-      if (count == 0 || (count & 1)) continue;
-      ForEachSpan(table, count, evenOdd, [&](double left, double right) {
+      const double lineY[1] = {static_cast<double>(y)};
+      if (!CollectCrossings(*band, lineY, aa.crossings1)) return false;
+      const TCrossings& line = aa.crossings1[0];
+      if (line.count == 0 || (line.count & 1)) continue;
+      ForEachSpan(line.at, line.count, evenOdd, [&](double left, double right) {
         if (!evenOdd) {
           left = std::max(left, 0.0);
           right = std::min(right, static_cast<double>(width));
@@ -329,33 +379,28 @@ bool Scan(TLayer& layer, const CPolySides& edges, int32_t firstRow, int32_t last
       });
       continue;
     }
-    // Every row resolves from column 0 to its rightmost column, which starts at 0 as well,
-    // so a row without spans still resolves column 0.
+    // Every row resolves from column 0 to its rightmost column (the largest truncated right
+    // end of its spans; truncating the largest end gives the same), which starts at 0 as
+    // well, so a row without spans still resolves column 0.
     double rightmost = 0;
-    double spanLeft = kMaxColumn;  // the truncated left end of the leftmost span
+    const double lineY[4] = {y + 0.5 * 0.25, y + 1.5 * 0.25, y + 2.5 * 0.25, y + 3.5 * 0.25};
+    if (!CollectCrossings(*band, lineY, aa.crossings)) return false;
     for (int j = 0; j < 4; ++j) {
-      int count;
-      if (!CollectCrossings(*band, y + (j + 0.5) * 0.25, table, count)) {
-        scratch.Clear();
-        return false;
-      }
-      uint8_t* scratchRow = scratch.Row(j);
-      TBltInfo8 info;
-      info.colour = opacity;
-      info.opacity = 255;
-      ForEachSpan(table, count, evenOdd, [&](double left, double right) {
-        RowFillAA8(info, scratchRow, width, left, right);
-        spanLeft = std::min(spanLeft, std::trunc(std::clamp(left, -kMaxColumn, kMaxColumn)));
-        if (evenOdd) {
-          rightmost = std::max(rightmost, right);
-        } else {
-          rightmost = std::max(rightmost, std::trunc(std::clamp(right, -kMaxColumn, kMaxColumn)));
-        }
-      });
+      TLineRuns line{aa.lines[j], 0, opacity};
+      // The spans as RowFillAA8 at opacity 255 paints them: its runs are at full strength.
+      auto blend = [&line](int32_t x, uint32_t s) { line.Blend(x, s); };
+      ForEachSpan(aa.crossings[j].at, aa.crossings[j].count, evenOdd,
+                  [&](double left, double right) {
+                    WalkSpan(width, left, right, 255, blend, blend,
+                             [&line](int32_t from, int32_t to, uint32_t) { line.Set(from, to); });
+                    rightmost = std::max(rightmost, right);
+                  });
+      line.runs[line.count] = kEndMark;
     }
-    const int32_t to = std::clamp(TruncToInt(rightmost), 0, width - 1);
-    const int32_t spanFrom = std::clamp(TruncToInt(spanLeft), 0, to + 1);
-    ResolveRow(layer, scratch, y, spanFrom, to, colour);
+    if (y < 0 || y >= layer.height) continue;
+    const int32_t end = std::clamp(TruncToInt(rightmost), 0, width - 1) + 1;
+    aa.Merge(end);
+    ResolveRow(layer, aa, y, end, colour);
   }
   return true;
 }
