@@ -7,13 +7,10 @@
 #include "imaging/DiscFill.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <new>
-#include <thread>
+#include <optional>
+
+#include "imaging/BandWorkers.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -341,134 +338,47 @@ void PaintRows(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y0, int32_t y1)
   }
 }
 
+// The whole of rect on the calling thread.
+template <class TLayer, class TBpp>
+void PaintOnCaller(TLayer& layer, double cx, double cy, double r, const TDiscInfo& info,
+                   const NRECT& rect) {
+  CFillLineInfo<TBpp> line;
+  InitLine(line, cx, cy, r, info, rect);
+  PaintRows(layer, line, rect.y, rect.y + rect.height);
+}
+
 template <class TLayer, class TBpp>
 bool FillRowsOnCaller(TLayer& layer, double cx, double cy, double r, const TDiscInfo& info) {
   NRECT rect;
   if (!DiscRect(layer, cx, cy, r, rect)) return false;
-  CFillLineInfo<TBpp> line;
-  InitLine(line, cx, cy, r, info, rect);
-  PaintRows(layer, line, rect.y, rect.y + rect.height);
+  PaintOnCaller<TLayer, TBpp>(layer, cx, cy, r, info, rect);
   return true;
 }
 
-// The bands of one threaded disc.
-struct TBands {
-  CImageTile8* layer = nullptr;
-  CFillLineInfo<TBpp8>* lines = nullptr;
-  int32_t top = 0, bottom = 0, band = 0;
+// The record of one thread, alone in its cache lines: a band writes its row position for
+// every row, which must not disturb the threads painting the other bands.
+struct alignas(64) TThreadLine {
+  CFillLineInfo<TBpp8> line;
 };
 
-// One band of rows. Runs concurrently with the other bands: it writes only its own rows,
-// every tile it can meet exists already (so the tile table is only read), and it allocates
-// nothing.
-void PaintBandOf(const TBands& bands, int32_t i) {
-  const int32_t y0 = bands.top + i * bands.band;
-  const int32_t y1 = std::min(bands.top + (i + 1) * bands.band, bands.bottom);
-  PaintRows(*bands.layer, bands.lines[i], y0, y1);
-}
-
-// Threads kept for the threaded path: starting threads for every dab cost more than a large
-// disc takes to paint. The caller paints bands too and returns when every band is done;
-// which thread paints which band does not change any pixel. One process-wide set, made at
-// the first threaded disc and never destroyed, so no exit path waits for a worker.
-class CBandWorkers {
+// The bands of one threaded disc. Bands run concurrently: each writes only its own rows,
+// with the record of the thread painting it; every tile it can meet exists already (so the
+// tile table is only read), and it allocates nothing.
+class CDiscBands : public IBandJob {
  public:
-  // Null when no thread could be started (the caller then paints every band).
-  static CBandWorkers* Get() {
-    static CBandWorkers* const workers = Start();
-    return workers;
-  }
+  CDiscBands(CImageTile8& layer, TThreadLine* lines, const NRECT& rect, int32_t band)
+      : layer_(layer), lines_(lines), top_(rect.y), bottom_(rect.y + rect.height), band_(band) {}
 
-  // False (nothing painted) when another caller is using the workers.
-  bool Run(const TBands& bands, int32_t count) {
-    std::unique_lock<std::mutex> use(use_, std::try_to_lock);
-    if (!use.owns_lock()) return false;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      bands_ = &bands;
-      next_ = 0;
-      count_ = count;
-      pending_ = count;
-      generation_.fetch_add(1, std::memory_order_release);
-    }
-    wake_.notify_all();
-    std::unique_lock<std::mutex> lock(mutex_);
-    PaintClaimed(lock);
-    if (pending_.load(std::memory_order_acquire) != 0) {
-      // The last band is being painted by a worker: it ends within microseconds, sooner than
-      // a sleeping caller would be woken.
-      lock.unlock();
-      for (int i = 0; i < kSpins && pending_.load(std::memory_order_acquire) != 0; ++i) Pause();
-      lock.lock();
-      finished_.wait(lock, [this] { return pending_.load(std::memory_order_acquire) == 0; });
-    }
-    bands_ = nullptr;
-    return true;
+  void PaintBand(int32_t i, int32_t slot) const override {
+    const int32_t y0 = top_ + i * band_;
+    const int32_t y1 = std::min(top_ + (i + 1) * band_, bottom_);
+    PaintRows(layer_, lines_[slot].line, y0, y1);
   }
 
  private:
-  static CBandWorkers* Start() {
-    const int32_t n =
-        std::clamp(static_cast<int32_t>(std::thread::hardware_concurrency()) - 1, 0, 7);
-    if (n == 0) return nullptr;
-    std::unique_ptr<CBandWorkers> workers(new (std::nothrow) CBandWorkers());
-    if (workers == nullptr) return nullptr;
-    for (int32_t i = 0; i < n; ++i) {
-      try {
-        workers->threads_.emplace_back(&CBandWorkers::Loop, workers.get());
-      } catch (...) {
-        break;
-      }
-    }
-    if (workers->threads_.empty()) return nullptr;
-    return workers.release();  // kept for the life of the process
-  }
-
-  // Paints bands until none is left to claim; called with the lock held.
-  void PaintClaimed(std::unique_lock<std::mutex>& lock) {
-    while (bands_ != nullptr && next_ < count_) {
-      const int32_t i = next_++;
-      const TBands* bands = bands_;
-      lock.unlock();
-      PaintBandOf(*bands, i);
-      lock.lock();
-      if (--pending_ == 0) finished_.notify_all();
-    }
-  }
-
-  // Between the dabs of a stroke a worker waits a little before it sleeps: the next disc
-  // usually comes sooner than a sleeping thread would be woken for it.
-  void Loop() {
-    uint64_t seen = 0;
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      lock.unlock();
-      for (int i = 0; i < kSpins && generation_.load(std::memory_order_acquire) == seen; ++i) {
-        Pause();
-      }
-      lock.lock();
-      wake_.wait(lock, [&] { return generation_.load(std::memory_order_acquire) != seen; });
-      seen = generation_.load(std::memory_order_acquire);
-      PaintClaimed(lock);
-    }
-  }
-
-  // About 50 microseconds of waiting without sleeping.
-  static constexpr int kSpins = 20000;
-  static void Pause() {
-#if defined(__SSE2__)
-    _mm_pause();
-#endif
-  }
-
-  std::mutex use_;  // one threaded disc at a time
-  std::mutex mutex_;
-  std::condition_variable wake_, finished_;
-  std::vector<std::thread> threads_;
-  const TBands* bands_ = nullptr;
-  int32_t next_ = 0, count_ = 0;
-  std::atomic<int32_t> pending_{0};      // written under mutex_, read by the spinning caller
-  std::atomic<uint64_t> generation_{0};  // written under mutex_, read by spinning workers
+  CImageTile8& layer_;
+  TThreadLine* lines_;
+  int32_t top_, bottom_, band_;
 };
 
 }  // namespace
@@ -526,11 +436,20 @@ bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const 
                       int threads) {
   NRECT rect;
   if (!DiscRect(layer, cx, cy, r, rect)) return false;
-  // Two bands per thread unless told otherwise: the caller and the kept workers claim them
-  // one at a time, so that no thread waits long for a band another has not started (a band
-  // per thread left the caller waiting on a worker still waking up).
-  int32_t t = threads > 0 ? threads : 2 * static_cast<int32_t>(std::thread::hardware_concurrency());
-  t = std::clamp(t, 1, 8);
+  // Left to the measurements, a disc is split only where that is faster than one thread.
+  std::optional<CSplitChoice> choice;
+  if (threads <= 0) {
+    choice.emplace(static_cast<int64_t>(rect.width) * rect.height);
+    if (!choice->Split()) {
+      PaintOnCaller<CImageTile8, TBpp8>(layer, cx, cy, r, info, rect);
+      return true;
+    }
+  }
+  // Four bands per thread unless told otherwise, claimed one at a time: a worker still waking
+  // up leaves its bands to the caller, and the last band anyone waits for is short.
+  const int32_t slots = BandThreads();
+  int32_t t = threads > 0 ? threads : 4 * slots;
+  t = std::clamp(t, 1, 64);
   const int32_t h = t * ((rect.height + t - 1) / t);
   const int32_t band = h / t;
   // Every tile of the clipped rectangle, aligned outwards to 128, exists before the workers
@@ -538,21 +457,16 @@ bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const 
   for (int32_t ty = rect.y / kTileSize; ty <= (rect.y + rect.height - 1) / kTileSize; ++ty)
     for (int32_t tx = rect.x / kTileSize; tx <= (rect.x + rect.width - 1) / kTileSize; ++tx)
       layer.CreateTile(tx, ty);
-  // One record per band (each worker writes its record's row position); the falloff table
-  // is built once and copied.
-  CFillLineInfo<TBpp8> lines[8];
-  InitLine(lines[0], cx, cy, r, info, rect);
-  lines[0].createTiles = false;
-  for (int32_t i = 1; i < t; ++i) lines[i] = lines[0];
-  TBands bands;
-  bands.layer = &layer;
-  bands.lines = lines;
-  bands.top = rect.y;
-  bands.bottom = rect.y + rect.height;
-  bands.band = band;
-  CBandWorkers* workers = t > 1 ? CBandWorkers::Get() : nullptr;
-  if (workers == nullptr || !workers->Run(bands, t)) {
-    for (int32_t i = 0; i < t; ++i) PaintBandOf(bands, i);  // no workers to be had
+  // One record per thread (each writes its record's row position); the falloff table is
+  // built once and copied.
+  TThreadLine lines[8];
+  InitLine(lines[0].line, cx, cy, r, info, rect);
+  lines[0].line.createTiles = false;
+  for (int32_t i = 1; i < slots; ++i) lines[i].line = lines[0].line;
+  const CDiscBands bands(layer, lines, rect, band);
+  if (t == 1 || !RunOnWorkers(bands, t)) {
+    for (int32_t i = 0; i < t; ++i) bands.PaintBand(i, 0);  // no workers to be had
+    if (choice) choice->Unsplit();
   }
   return true;
 }

@@ -48,12 +48,16 @@ struct CFillLineInfo {
   bool createTiles = true;
 };
 
-// Radius 100 or more: FillDiscParallel; otherwise FillDiscRows.
+// Radius 100 or more: FillDiscParallel, which splits the disc only where that is faster;
+// otherwise FillDiscRows.
 bool FillDisc(CImageTile8& layer, double cx, double cy, double r, const TDiscInfo& info);
 // False when the radius (r <= 0 or r > 2000) or the clipping leaves nothing to paint.
 bool FillDiscRows(CImageTile8& layer, double cx, double cy, double r, const TDiscInfo& info);
 bool FillDiscRows(CImageTile32& layer, double cx, double cy, double r, const TDiscInfo& info);
-// The same pixels, rows split over up to 8 threads; threads 0 asks the system.
+// The same pixels, rows split into up to 8 bands painted by the caller and the kept worker
+// threads. threads 0 leaves it to the machine: the disc is split only when measurements of
+// this machine show splitting to be faster for discs of its size (imaging/BandWorkers.h),
+// into one band per thread; otherwise into that many bands.
 bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const TDiscInfo& info,
                       int threads = 0);
 // Paints row y of line.rect. Safe on several threads at once for distinct rows of one layer
