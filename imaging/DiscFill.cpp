@@ -84,31 +84,58 @@ inline int64_t InsideOnLine(int64_t t, int64_t p0, int64_t n) {
   return hi >= lo ? hi - lo + 1 : 0;
 }
 
+// How a record samples partly covered pixels: by lines of samples (one of the steps is 1 and
+// the numbers are in range) or sample by sample; and the number of sample columns and rows.
+struct TSampling {
+  bool byLines = false;
+  int64_t kx = 0, ky = 0;
+};
+
+template <class TBpp>
+TSampling SamplingOf(const CFillLineInfo<TBpp>& line) {
+  TSampling s;
+  const int64_t grid = line.grid, stepX = line.stepX, stepY = line.stepY;
+  s.byLines = grid >= 1 && grid <= 1024 && (stepX == 1 || stepY == 1) && stepX >= 1 && stepY >= 1 &&
+              line.gridRadiusSq >= 0 && line.gridRadiusSq < (int64_t{1} << 50);
+  if (s.byLines) {
+    s.kx = (grid + stepX - 1) / stepX;
+    s.ky = (grid + stepY - 1) / stepY;
+  }
+  return s;
+}
+
 // Coverage 0..255 of a partly covered pixel: the share of grid samples inside the disc.
 // When one of the steps is 1 the samples along that axis are consecutive, and each line of
-// samples across it is counted with one square root instead of one test per sample; a
-// pixel whose samples are all inside or all outside is settled by its sample box alone.
+// samples across it is counted with one square root (or, with the record's reach table, a
+// look-up) instead of one test per sample; a pixel of a small disc (not classified by its
+// corners) whose samples are all inside or all outside is settled by its sample box alone.
 // The count is the same as testing every sample.
 template <class TBpp>
-inline int32_t SampleCoverage(const CFillLineInfo<TBpp>& line, int32_t x, int32_t y) {
+inline int32_t SampleCoverage(const CFillLineInfo<TBpp>& line, const TSampling& sampling, int32_t x,
+                              int32_t y) {
   const int64_t gx = static_cast<int64_t>(line.grid) * x - line.gridCentreX;
   const int64_t gy = static_cast<int64_t>(line.grid) * y - line.gridCentreY;
   const int64_t grid = line.grid, stepX = line.stepX, stepY = line.stepY;
   const int64_t r2 = line.gridRadiusSq;
   constexpr int64_t kNear = int64_t{1} << 24;
-  if (grid >= 1 && grid <= 1024 && (stepX == 1 || stepY == 1) && stepX >= 1 && stepY >= 1 &&
-      r2 >= 0 && r2 < (int64_t{1} << 50) && gx > -kNear && gx < kNear && gy > -kNear &&
-      gy < kNear) {
-    const int64_t kx = (grid + stepX - 1) / stepX;
-    const int64_t ky = (grid + stepY - 1) / stepY;
+  if (sampling.byLines && gx > -kNear && gx < kNear && gy > -kNear && gy < kNear) {
+    const int64_t kx = sampling.kx, ky = sampling.ky;
     const int64_t x1 = gx + (kx - 1) * stepX, y1 = gy + (ky - 1) * stepY;
-    const int64_t farX = std::max(gx * gx, x1 * x1), farY = std::max(gy * gy, y1 * y1);
-    if (farX + farY < r2) return 255;  // every sample inside: count == total
-    const int64_t nearX = gx > 0 ? gx : (x1 < 0 ? x1 : 0);
-    const int64_t nearY = gy > 0 ? gy : (y1 < 0 ? y1 : 0);
-    if (nearX * nearX + nearY * nearY >= r2) return 0;  // none inside
+    if (line.small) {  // pixels not classified by their corners first
+      const int64_t farX = std::max(gx * gx, x1 * x1), farY = std::max(gy * gy, y1 * y1);
+      if (farX + farY < r2) return 255;  // every sample inside: count == total
+      const int64_t nearX = gx > 0 ? gx : (x1 < 0 ? x1 : 0);
+      const int64_t nearY = gy > 0 ? gy : (y1 < 0 ? y1 : 0);
+      if (nearX * nearX + nearY * nearY >= r2) return 0;  // none inside
+    }
     int64_t count = 0;
-    if (stepY == 1) {
+    if (line.sampleReach != nullptr) {
+      // Sample column k holds the samples gy .. y1 that lie within its reach m.
+      const int32_t* reach = line.sampleReach + static_cast<size_t>(x - line.rect.x) * kx;
+      for (int64_t k = 0; k < kx; ++k)
+        count += std::max<int64_t>(
+            0, std::min<int64_t>(y1, reach[k]) - std::max<int64_t>(gy, -reach[k]) + 1);
+    } else if (stepY == 1) {
       for (int64_t k = 0; k < kx; ++k) {
         const int64_t px = gx + k * stepX;
         count += InsideOnLine(r2 - px * px, gy, grid);
@@ -133,6 +160,47 @@ inline int32_t SampleCoverage(const CFillLineInfo<TBpp>& line, int32_t x, int32_
   return count * 255 / total;
 }
 
+// Sample columns at most in a reach table: larger ones (huge discs on fine grids) sample by
+// arithmetic.
+constexpr int64_t kMaxSampleReach = int64_t{1} << 17;
+
+// The reach table of the calling thread's discs, kept from disc to disc so that filling
+// allocates nothing once the largest disc has been seen.
+std::vector<int32_t>& SampleReachTable() {
+  thread_local std::vector<int32_t> table;
+  return table;
+}
+
+// Makes line.sampleReach in table for the rectangle's columns, where the record samples with
+// stepY 1 on a sane grid; otherwise, or without memory, leaves the record without one.
+template <class TBpp>
+void MakeSampleReach(CFillLineInfo<TBpp>& line, std::vector<int32_t>& table) {
+  line.sampleReach = nullptr;
+  const int64_t grid = line.grid, stepX = line.stepX, r2 = line.gridRadiusSq;
+  if (line.stepY != 1 || grid < 1 || grid > 1024 || stepX < 1 || r2 < 0 || r2 >= (int64_t{1} << 50))
+    return;
+  const int64_t kx = (grid + stepX - 1) / stepX;
+  const int64_t n = static_cast<int64_t>(line.rect.width) * kx;
+  if (n <= 0 || n > kMaxSampleReach) return;
+  try {
+    table.resize(static_cast<size_t>(n));
+  } catch (...) {
+    return;
+  }
+  // Below 2^50 the square root of a whole number, rounded to a double, is never rounded up
+  // past the next whole number, so truncating it gives the floor exactly.
+  for (int64_t i = 0; i < line.rect.width; ++i) {
+    const int64_t gx = grid * (line.rect.x + i) - line.gridCentreX;
+    for (int64_t k = 0; k < kx; ++k) {
+      const int64_t px = gx + k * stepX;
+      const int64_t t = r2 - px * px;
+      table[static_cast<size_t>(i * kx + k)] =
+          t > 0 ? static_cast<int32_t>(std::sqrt(static_cast<double>(t - 1))) : -1;
+    }
+  }
+  line.sampleReach = table.data();
+}
+
 // The paint rule of a 32-bit span fill in mode 2, for one pixel at strength w.
 inline void PaintDiscPixel32(uint32_t& d, uint32_t p, uint32_t w) {
   if (AlphaOf(p) == 255 && w == 255) {
@@ -147,8 +215,6 @@ inline void PaintDiscPixel32(uint32_t& d, uint32_t p, uint32_t w) {
   }
 }
 
-enum class TCover { kSkip, kFull, kPartial };
-
 // Columns start + lo .. start + hi, cut to [start, end), as [from, to); left as they are when
 // nothing remains.
 inline void ColumnsBetween(int64_t lo, int64_t hi, int32_t start, int32_t end, int32_t& from,
@@ -160,32 +226,42 @@ inline void ColumnsBetween(int64_t lo, int64_t hi, int32_t start, int32_t end, i
   to = start + static_cast<int32_t>(last) + 1;
 }
 
-// The columns [from, to) of a row whose top-left corner lies inside the disc shrunk by 2
-// pixels (dx * dx + dy * dy < innerSq8, dx = dx0 + 8 (x - start)): one interval.
-inline void InnerColumns(int64_t innerSq8, int64_t dx0, int64_t dy, int32_t start, int32_t end,
-                         int32_t& from, int32_t& to) {
-  from = to = end;
-  const int64_t q2 = innerSq8 - dy * dy;
-  if (q2 <= 0 || q2 >= (int64_t{1} << 52)) return;
-  const int64_t q = FloorSqrt(q2 - 1);  // |dx| <= q
-  // i from ceil((-q - dx0) / 8) to floor((q - dx0) / 8); >> 3 floors negative values too.
-  ColumnsBetween(-((q + dx0) >> 3), (q - dx0) >> 3, start, end, from, to);
+// The reach of the corner line dy (in eighths, relative to the centre): corners (dx, dy)
+// with dx * dx + dy * dy < radiusSq8 are those with |dx| <= the reach; -1 when there are
+// none; past the exact root (huge hand-made records) the largest reach any column can need.
+// The bottom line of one row is the top line of the next, so the last one is kept.
+template <class TBpp>
+int64_t CornerReach(CFillLineInfo<TBpp>& line, int64_t dy) {
+  if (line.reachLineDy == dy && line.reachLineRadiusSq8 == line.radiusSq8) return line.reachLine;
+  const int64_t q2 = static_cast<int64_t>(line.radiusSq8) - dy * dy;
+  int64_t q = -1;
+  if (q2 >= (int64_t{1} << 52)) {
+    q = int64_t{1} << 40;
+  } else if (q2 > 0) {
+    q = FloorSqrt(q2 - 1);
+  }
+  line.reachLineRadiusSq8 = line.radiusSq8;
+  line.reachLineDy = dy;
+  line.reachLine = q;
+  return q;
 }
 
-// The hull [from, to) of the columns with a corner inside the disc (radiusSq8), where the
-// corners of column x lie at dx, dx + 8 and dy, dy + 8: the columns outside it have no
-// corner inside and are skipped by the edge classification.
-inline void CornerColumns(int64_t radiusSq8, int64_t dx0, int64_t dy, int32_t start, int32_t end,
-                          int32_t& from, int32_t& to) {
+// The columns [from, to) whose corners at dx and dx + 8 (dx = dx0 + 8 (x - start)) both lie
+// within reach q: dx from -q to q - 8, one interval.
+inline void FullColumns(int64_t q, int64_t dx0, int32_t start, int32_t end, int32_t& from,
+                        int32_t& to) {
   from = to = end;
-  const int64_t e = std::min(dy * dy, (dy + 8) * (dy + 8));
-  const int64_t q2 = radiusSq8 - e;
-  if (q2 <= 0) return;
-  if (q2 >= (int64_t{1} << 52)) {
-    from = start;  // beyond the exact root: every column is a candidate
-    return;
-  }
-  const int64_t q = FloorSqrt(q2 - 1);  // a corner inside: dx or dx + 8 within [-q, q]
+  if (q < 4) return;
+  // i from ceil((-q - dx0) / 8) to floor((q - 8 - dx0) / 8); >> 3 floors negative values too.
+  ColumnsBetween(-((q + dx0) >> 3), (q - 8 - dx0) >> 3, start, end, from, to);
+}
+
+// The hull [from, to) of the columns with a corner at dx or dx + 8 within reach q: the
+// columns outside it have no corner inside and are skipped by the edge classification.
+inline void CornerColumns(int64_t q, int64_t dx0, int32_t start, int32_t end, int32_t& from,
+                          int32_t& to) {
+  from = to = end;
+  if (q < 0) return;
   ColumnsBetween(-((q + 8 + dx0) >> 3), (q - dx0) >> 3, start, end, from, to);
 }
 
@@ -222,77 +298,92 @@ void PaintFullRun(const CFillLineInfo<TBpp>& line, typename TLayer::TPixel* p, i
   }
 }
 
-// One pixel by the full rule: falloff, or the edge classification and sampling.
-template <class TLayer, class TBpp>
-inline void PaintDiscPixel(CFillLineInfo<TBpp>& line, typename TLayer::TPixel& pixel, int32_t x,
-                           int32_t y, int32_t dx, int32_t dy, bool falloff, int32_t tableSize) {
-  // In max mode a pixel already at the disc's value is left as it is, before any test.
-  if constexpr (!kIs32<TLayer>) {
-    if (line.maxMode && pixel >= line.maxValue) return;
-  }
-  TCover cover;
-  int32_t w;
-  if (falloff) {
-    const int64_t ex = line.centreX8 - 8 * static_cast<int64_t>(x) - 4;
-    const int64_t ey = line.centreY8 - 8 * static_cast<int64_t>(y) - 4;
-    const int64_t d2 = ex * ex + ey * ey;
-    if (d2 >= line.radiusSq8) return;
-    // The index is proportional to the squared distance; both are shifted by 8 bits
-    // except for small discs. 64-bit products: large radii would overflow 32 bits.
-    int64_t i;
-    if (line.small) {
-      i = line.radiusSq8 == 0 ? 0 : line.tableScale * d2 / line.radiusSq8;
-    } else {
-      const int64_t div = line.radiusSq8 >> 8;
-      i = div == 0 ? 0 : line.tableScale * (d2 >> 8) / div;
-    }
-    if (i < 0 || i >= tableSize) return;
-    w = line.falloffTable[static_cast<size_t>(i)];
-    if (w == 0) return;
-    cover = line.small ? TCover::kPartial : TCover::kFull;
-  } else {
-    if (line.small) {
-      cover = TCover::kPartial;
-    } else if (dx * dx + dy * dy < line.innerSq8) {
-      cover = TCover::kFull;
-    } else {
-      const int32_t dx2 = dx + 8, dy2 = dy + 8;
-      const int32_t inside =
-          (dx * dx + dy * dy < line.radiusSq8) + (dx2 * dx2 + dy * dy < line.radiusSq8) +
-          (dx * dx + dy2 * dy2 < line.radiusSq8) + (dx2 * dx2 + dy2 * dy2 < line.radiusSq8);
-      if (inside == 0) return;
-      cover = inside == 4 ? TCover::kFull : TCover::kPartial;
-    }
-    if constexpr (kIs32<TLayer>) {
-      w = line.info.opacity;
-    } else {
-      w = line.maxMode ? line.maxValue : line.info.opacity;
-    }
-  }
-  if (cover == TCover::kPartial) {
-    int32_t coverage = SampleCoverage(line, x, y);
-    if (!line.info.antiAlias) {
-      if (coverage < 128) return;
-      coverage = 255;
-    }
-    w = w * coverage / 255;
-  }
-  if constexpr (kIs32<TLayer>) {
-    PaintDiscPixel32(pixel, line.paint, static_cast<uint32_t>(w));
-  } else if (line.maxMode) {
+// Whether an 8-bit max-mode pixel already holds the disc's value: it is then left as it is,
+// before any test.
+template <class TBpp>
+inline bool AtMaximum(const CFillLineInfo<TBpp>& line, uint8_t pixel) {
+  return line.maxMode && pixel >= line.maxValue;
+}
+template <class TBpp>
+inline bool AtMaximum(const CFillLineInfo<TBpp>&, uint32_t) {
+  return false;
+}
+
+// Writes strength w: the larger of old and w in max mode, Lerp8 otherwise; 32-bit pixels
+// take the span fill rule.
+template <class TBpp>
+inline void WritePixel(const CFillLineInfo<TBpp>& line, uint8_t& pixel, int32_t w) {
+  if (line.maxMode) {
     if (w > pixel) pixel = static_cast<uint8_t>(w);
   } else {
     Lerp8(pixel, line.paint, static_cast<uint32_t>(w));
   }
 }
+template <class TBpp>
+inline void WritePixel(const CFillLineInfo<TBpp>& line, uint32_t& pixel, int32_t w) {
+  PaintDiscPixel32(pixel, line.paint, static_cast<uint32_t>(w));
+}
+
+// A partly covered pixel at strength w: sampled, then w * coverage / 255 written (without
+// anti-aliasing full strength from 128 on, nothing below).
+template <class TBpp, class TPixel>
+inline void PaintSampled(const CFillLineInfo<TBpp>& line, const TSampling& sampling, TPixel& pixel,
+                         int32_t x, int32_t y, int32_t w) {
+  int32_t coverage = SampleCoverage(line, sampling, x, y);
+  if (!line.info.antiAlias) {
+    if (coverage < 128) return;
+    coverage = 255;
+  }
+  WritePixel(line, pixel, w * coverage / 255);
+}
+
+// The strength of a pixel without falloff: the opacity, or maxValue for an 8-bit max-mode
+// disc.
+template <class TBpp>
+inline int32_t FlatStrength(const CFillLineInfo<TBpp>& line, bool depth32) {
+  return depth32 || !line.maxMode ? line.info.opacity : line.maxValue;
+}
+
+// One pixel of a falloff disc: the table entry for its centre's squared distance, sampled
+// for small discs.
+template <class TBpp, class TPixel>
+inline void PaintFalloffPixel(const CFillLineInfo<TBpp>& line, const TSampling& sampling,
+                              TPixel& pixel, int32_t x, int32_t y, int32_t tableSize) {
+  if (AtMaximum(line, pixel)) return;
+  const int64_t ex = line.centreX8 - 8 * static_cast<int64_t>(x) - 4;
+  const int64_t ey = line.centreY8 - 8 * static_cast<int64_t>(y) - 4;
+  const int64_t d2 = ex * ex + ey * ey;
+  if (d2 >= line.radiusSq8) return;
+  // The index is proportional to the squared distance; both are shifted by 8 bits except
+  // for small discs. 64-bit products: large radii would overflow 32 bits.
+  int64_t i;
+  if (line.small) {
+    i = line.radiusSq8 == 0 ? 0 : line.tableScale * d2 / line.radiusSq8;
+  } else {
+    const int64_t div = line.radiusSq8 >> 8;
+    i = div == 0 ? 0 : line.tableScale * (d2 >> 8) / div;
+  }
+  if (i < 0 || i >= tableSize) return;
+  const int32_t w = line.falloffTable[static_cast<size_t>(i)];
+  if (w == 0) return;
+  if (line.small) {
+    PaintSampled(line, sampling, pixel, x, y, w);
+  } else {
+    WritePixel(line, pixel, w);
+  }
+}
 
 // The row kernel of both paths. Thread constraints: it writes only the pixels of row y and
-// reads the record it is given; with line.createTiles false it only looks tiles up, so
-// workers painting distinct rows of one layer, each with its own record, need no lock. With
-// createTiles true it may add tiles and must run alone on the layer.
-// Tiles are looked up once per 128 columns; without falloff, the columns the inner-disc test
-// makes full are painted as one run, those with a corner inside pixel by pixel, and the
-// rest skipped.
+// reads the record it is given, apart from the record's corner-line reach it keeps; with
+// line.createTiles false it only looks tiles up, so workers painting distinct rows of one
+// layer, each with its own record, need no lock. With createTiles true it may add tiles and
+// must run alone on the layer.
+// Tiles are looked up once per 128 columns. Without falloff a pixel is full when its four
+// corners lie inside the disc (a pixel whose top-left corner lies inside the disc shrunk by
+// 2 pixels is one of them), partly covered with one to three, skipped with none; the full
+// columns are one run, painted at once, and of the others only those with some corner
+// inside are looked at: their corners are tested against the reach of the row's two corner
+// lines.
 template <class TLayer, class TBpp>
 void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   using TPixel = typename TLayer::TPixel;
@@ -305,19 +396,37 @@ void FillRowKernel(TLayer& layer, CFillLineInfo<TBpp>& line, int32_t y) {
   if (y < 0 || y >= layer.height) return;
   const int32_t start = std::max(rect.x, 0);
   const int32_t end = std::min(rect.x + rect.width, layer.width);
-  const int32_t dxStart = line.rowX8 + (start - rect.x) * 8;
+  const int64_t dxStart = static_cast<int64_t>(line.rowX8) + (start - rect.x) * int64_t{8};
   int32_t runFrom = end, runTo = end;
   int32_t edgeFrom = start, edgeTo = end;  // the columns the per-pixel rule may paint
+  int64_t top = 0, bottom = 0;
   if (!falloff && !line.small) {
-    InnerColumns(line.innerSq8, dxStart, dy, start, end, runFrom, runTo);
-    CornerColumns(line.radiusSq8, dxStart, dy, start, end, edgeFrom, edgeTo);
+    top = CornerReach(line, dy);
+    bottom = CornerReach(line, dy + 8);
+    FullColumns(std::min(top, bottom), dxStart, start, end, runFrom, runTo);
+    CornerColumns(std::max(top, bottom), dxStart, start, end, edgeFrom, edgeTo);
   }
+  const TSampling sampling = SamplingOf(line);
+  const int32_t w = FlatStrength(line, kIs32<TLayer>);
   // Columns [a, b) of the run whose first column is `first`, at p, by the per-pixel rule;
   // columns outside [edgeFrom, edgeTo) are skipped.
   auto paintEdge = [&](TPixel* p, int32_t first, int32_t a, int32_t b) {
-    for (int32_t i = std::max(a, edgeFrom), e = std::min(b, edgeTo); i < e; ++i)
-      PaintDiscPixel<TLayer>(line, p[i - first], i, y, dxStart + (i - start) * 8, dy, falloff,
-                             tableSize);
+    const int32_t from = std::max(a, edgeFrom), to = std::min(b, edgeTo);
+    if (falloff) {
+      for (int32_t i = from; i < to; ++i)
+        PaintFalloffPixel(line, sampling, p[i - first], i, y, tableSize);
+      return;
+    }
+    for (int32_t i = from; i < to; ++i) {
+      TPixel& pixel = p[i - first];
+      if (AtMaximum(line, pixel)) continue;
+      if (!line.small) {
+        const int64_t dx = dxStart + (i - start) * int64_t{8};
+        const int64_t left = dx < 0 ? -dx : dx, right = dx + 8 < 0 ? -dx - 8 : dx + 8;
+        if (left > top && right > top && left > bottom && right > bottom) continue;  // none in
+      }
+      PaintSampled(line, sampling, pixel, i, y, w);
+    }
   };
   layer.ForEachRowRun(y, start, end, line.createTiles, [&](TPixel* p, int32_t from, int32_t to) {
     const int32_t runA = std::clamp(runFrom, from, to);
@@ -344,6 +453,7 @@ void PaintOnCaller(TLayer& layer, double cx, double cy, double r, const TDiscInf
                    const NRECT& rect) {
   CFillLineInfo<TBpp> line;
   InitLine(line, cx, cy, r, info, rect);
+  MakeSampleReach(line, SampleReachTable());
   PaintRows(layer, line, rect.y, rect.y + rect.height);
 }
 
@@ -462,6 +572,7 @@ bool FillDiscParallel(CImageTile8& layer, double cx, double cy, double r, const 
   TThreadLine lines[8];
   InitLine(lines[0].line, cx, cy, r, info, rect);
   lines[0].line.createTiles = false;
+  MakeSampleReach(lines[0].line, SampleReachTable());
   for (int32_t i = 1; i < slots; ++i) lines[i].line = lines[0].line;
   const CDiscBands bands(layer, lines, rect, band);
   if (t == 1 || !RunOnWorkers(bands, t)) {

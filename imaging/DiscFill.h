@@ -46,6 +46,15 @@ struct CFillLineInfo {
   // False for the workers of the threaded path: their tiles were made before they started,
   // and a tile still missing (no memory) is skipped rather than created concurrently.
   bool createTiles = true;
+  // Optional, for sampling with stepY 1: entry (x - rect.x) * kx + k, kx = ceil(grid /
+  // stepX), is the reach of sample column k of pixel x (px = grid * x + k * stepX -
+  // gridCentreX): the largest m with px^2 + m^2 < gridRadiusSq, or -1. The fills make it
+  // (the array outlives the fill's rows); a record without it samples by arithmetic alone.
+  const int32_t* sampleReach = nullptr;
+  // The reach of the last corner line the row kernel worked out (a row's bottom line is the
+  // next row's top line), for the line reachLineDy of a disc of radiusSq8 reachLineRadiusSq8.
+  int64_t reachLineDy = INT64_MIN, reachLine = 0;
+  int32_t reachLineRadiusSq8 = -1;
 };
 
 // Radius 100 or more: FillDiscParallel, which splits the disc only where that is faster;
