@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ std::vector<std::string> EndToEndScripts();
 // The settings of a script as the window has them once its sliders have settled: discovered,
 // the size slider at its size, each parameter at its default.
 pavo::CBrushInfo SettledSettings(const std::string& path);
+
+// Registers run(state, path) as PREFIX/script:NAME for every end-to-end script, NAME being the
+// file name; each registration is handed to configure (units, timing).
+template <class TRun, class TConfigure>
+void RegisterPerScript(const std::string& prefix, TRun run, TConfigure configure) {
+  for (const std::string& path : EndToEndScripts()) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    configure(benchmark::RegisterBenchmark((prefix + "/script:" + name).c_str(), run, path));
+  }
+}
 
 [[noreturn]] inline void Fail(const char* what) {
   std::fprintf(stderr, "benchmark set-up failed: %s\n", what);

@@ -64,17 +64,10 @@ void Discover(benchmark::State& state, const std::string& path) {
 }
 
 const bool kRegistered = [] {
-  benchmark::RegisterBenchmark("E1_Repaint/plain", RepaintPlain)->Unit(benchmark::kMillisecond);
-  for (const std::string& path : quarnel::bench::EndToEndScripts()) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    benchmark::RegisterBenchmark(("E1_Repaint/script:" + name).c_str(), RepaintScript, path)
-        ->Unit(benchmark::kMillisecond);
-  }
-  for (const std::string& path : quarnel::bench::EndToEndScripts()) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    benchmark::RegisterBenchmark(("E2_Discover/script:" + name).c_str(), Discover, path)
-        ->Unit(benchmark::kMillisecond);
-  }
+  auto milliseconds = [](benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond); };
+  milliseconds(benchmark::RegisterBenchmark("E1_Repaint/plain", RepaintPlain));
+  quarnel::bench::RegisterPerScript("E1_Repaint", RepaintScript, milliseconds);
+  quarnel::bench::RegisterPerScript("E2_Discover", Discover, milliseconds);
   return true;
 }();
 

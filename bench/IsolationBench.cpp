@@ -2,9 +2,6 @@
 // E1_Repaint and E2_Discover, each job sent to the kept worker and its result read back. The
 // difference to those workloads is what the isolation adds. Timed in wall-clock time: the
 // work happens in the worker, whose CPU time the caller's clock does not see.
-#include <filesystem>
-#include <vector>
-
 #include "bench/BenchCommon.h"
 #include "preview/WorkerClient.h"
 
@@ -42,20 +39,11 @@ void DiscoverInWorker(benchmark::State& state, const std::string& path) {
 }
 
 const bool kRegistered = [] {
-  for (const std::string& path : quarnel::bench::EndToEndScripts()) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    benchmark::RegisterBenchmark(("E1_RepaintInWorker/script:" + name).c_str(), RepaintInWorker,
-                                 path)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-  }
-  for (const std::string& path : quarnel::bench::EndToEndScripts()) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    benchmark::RegisterBenchmark(("E2_DiscoverInWorker/script:" + name).c_str(), DiscoverInWorker,
-                                 path)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-  }
+  auto inWallTime = [](benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+  };
+  quarnel::bench::RegisterPerScript("E1_RepaintInWorker", RepaintInWorker, inWallTime);
+  quarnel::bench::RegisterPerScript("E2_DiscoverInWorker", DiscoverInWorker, inWallTime);
   return true;
 }();
 
