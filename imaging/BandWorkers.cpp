@@ -42,13 +42,14 @@ bool SpinWhile(TBusy busy, int64_t ns) {
   return false;
 }
 
-// The claim word of a job: its generation, its number of bands and the next band to claim.
-constexpr uint64_t Claim(uint32_t generation, uint32_t count, uint32_t next) {
-  return (uint64_t{generation} << 32) | (uint64_t{count} << 16) | next;
+// The claim word of a job: its generation and the bands still unclaimed, [front, back): the
+// caller claims from the front, the workers from the back.
+constexpr uint64_t Claim(uint32_t generation, uint32_t back, uint32_t front) {
+  return (uint64_t{generation} << 32) | (uint64_t{back} << 16) | front;
 }
 constexpr uint32_t GenerationOf(uint64_t c) { return static_cast<uint32_t>(c >> 32); }
-constexpr uint32_t CountOf(uint64_t c) { return static_cast<uint32_t>(c >> 16) & 0xFFFF; }
-constexpr uint32_t NextOf(uint64_t c) { return static_cast<uint32_t>(c) & 0xFFFF; }
+constexpr uint32_t BackOf(uint64_t c) { return static_cast<uint32_t>(c >> 16) & 0xFFFF; }
+constexpr uint32_t FrontOf(uint64_t c) { return static_cast<uint32_t>(c) & 0xFFFF; }
 
 // Threads kept for the threaded path: starting threads for every dab costs more than a large
 // disc takes to paint. The caller takes bands too and returns when every band is done; which
@@ -89,11 +90,19 @@ class CBandWorkers {
     return handOverNs_.load(std::memory_order_relaxed);
   }
 
+  // Sends workers that wait for the next job to sleep instead of spinning: a caller that
+  // paints alone for a while would otherwise share its processor with a spinning worker
+  // whenever the machine's other processors are busy.
+  void Rest() {
+    if (!resting_.load(std::memory_order_relaxed)) resting_.store(true, std::memory_order_relaxed);
+  }
+
   // False (nothing run) when another caller is using the workers.
   bool Run(const IBandJob& job, int32_t count, bool callerTakesBands) {
     std::unique_lock<std::mutex> use(use_, std::try_to_lock);
     if (!use.owns_lock()) return false;
     job_ = &job;
+    resting_.store(false, std::memory_order_relaxed);
     pending_.store(count, std::memory_order_relaxed);
     const uint32_t generation = ++generation_;
     claim_.store(Claim(generation, static_cast<uint32_t>(count), 0), std::memory_order_seq_cst);
@@ -139,14 +148,19 @@ class CBandWorkers {
     return workers.release();  // kept for the life of the process
   }
 
-  // Paints bands of job `generation` as `slot` until none is left to claim. A successful
-  // claim means the job is still running (its last band is this one at the latest), so job_
-  // is that job's.
+  // Paints bands of job `generation` as `slot` until none is left to claim: the caller from
+  // the first band on, the workers from the last one back, so that from one disc to the
+  // next (which overlap) each thread paints about the same rows and finds them in its own
+  // cache. A successful claim means the job is still running (its last band is this one at
+  // the latest), so job_ is that job's.
   void PaintClaimed(uint32_t generation, int32_t slot) {
+    const uint64_t step = slot == 0 ? 1 : uint64_t{1} << 16;
     uint64_t c = claim_.load(std::memory_order_acquire);
-    while (GenerationOf(c) == generation && NextOf(c) < CountOf(c)) {
-      if (!claim_.compare_exchange_weak(c, c + 1, std::memory_order_acq_rel)) continue;
-      job_->PaintBand(static_cast<int32_t>(NextOf(c)), slot);
+    while (GenerationOf(c) == generation && FrontOf(c) < BackOf(c)) {
+      const uint64_t claimed = slot == 0 ? c + step : c - step;
+      if (!claim_.compare_exchange_weak(c, claimed, std::memory_order_acq_rel)) continue;
+      const uint32_t band = slot == 0 ? FrontOf(c) : BackOf(c) - 1;
+      job_->PaintBand(static_cast<int32_t>(band), slot);
       if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         std::lock_guard<std::mutex> lock(mutex_);
         finished_.notify_all();
@@ -163,8 +177,10 @@ class CBandWorkers {
     started_.fetch_add(1, std::memory_order_release);
     uint32_t seen = 0;
     auto same = [&] { return GenerationOf(claim_.load(std::memory_order_seq_cst)) == seen; };
+    // A worker told to rest stops spinning at once.
+    auto waiting = [&] { return same() && !resting_.load(std::memory_order_relaxed); };
     for (;;) {
-      if (SpinWhile(same, kSpinNs)) {
+      if (SpinWhile(waiting, kSpinNs) || same()) {
         std::unique_lock<std::mutex> lock(mutex_);
         sleepers_.fetch_add(1, std::memory_order_seq_cst);
         wake_.wait(lock, [&] { return !same(); });
@@ -187,6 +203,7 @@ class CBandWorkers {
   std::mutex mutex_;                 // for sleeping: workers on wake_, the caller on finished_
   std::condition_variable wake_, finished_;
   std::atomic<int32_t> sleepers_{0};
+  std::atomic<bool> resting_{false};  // set by Rest, cleared by the next job
   std::vector<std::thread> threads_;
   std::atomic<int32_t> started_{0};
   std::atomic<int64_t> handOverNs_{0};
@@ -270,39 +287,42 @@ CSplitChoice::CSplitChoice(int64_t pixels) : pixels_(std::max<int64_t>(pixels, 1
   start_ = NowNs();
   CBandWorkers* workers = CBandWorkers::Get();
   if (workers == nullptr) return;  // one processor: never split
-  TSizeClass& c = ClassOf(pixels_);
-  if (c.serial.jobs < 2) return;  // time the serial path first
-  if (c.serial.nsPerPixel * static_cast<double>(pixels_) <
-      static_cast<double>(kHandOversToPay * workers->HandOverNs()))
-    return;            // too small to win back the hand-over
-  if (c.trying > 0) {  // the rest of a try of the other path
-    split_ = c.tryingSplit;
-    fresh_ = --c.trying == kTryJobs - 2;
-    return;
-  }
-  if (c.split.jobs < 2) {
-    split_ = true;
-    return;
-  }
-  // Splitting is taken up only when clearly faster and given up as soon as it is not:
-  // alternating moves the disc's memory between processors' caches every time, and a
-  // split that merely ties is a loss to the rest of the machine.
-  const bool splitFaster = c.splitFaster ? c.split.nsPerPixel < c.serial.nsPerPixel
-                                         : c.split.nsPerPixel < c.serial.nsPerPixel * kSwitchGain;
-  if (splitFaster != c.splitFaster) {
-    c.splitFaster = splitFaster;
-    c.retryEvery = kFirstRetry;
-    c.sinceRetry = 0;
-  }
-  split_ = splitFaster;
-  const TPathTime& slower = splitFaster ? c.serial : c.split;
-  if (++c.sinceRetry >= c.retryEvery || start_ - slower.at > kLongestRetryNs) {
-    c.sinceRetry = 0;
-    c.retryEvery = std::min(2 * c.retryEvery, kMostRetry);
-    c.tryingSplit = split_ = !splitFaster;
-    c.trying = kTryJobs - 1;
-    uncounted_ = true;
-  }
+  [&] {
+    TSizeClass& c = ClassOf(pixels_);
+    if (c.serial.jobs < 2) return;  // time the serial path first
+    if (c.serial.nsPerPixel * static_cast<double>(pixels_) <
+        static_cast<double>(kHandOversToPay * workers->HandOverNs()))
+      return;            // too small to win back the hand-over
+    if (c.trying > 0) {  // the rest of a try of the other path
+      split_ = c.tryingSplit;
+      fresh_ = --c.trying == kTryJobs - 2;
+      return;
+    }
+    if (c.split.jobs < 2) {
+      split_ = true;
+      return;
+    }
+    // Splitting is taken up only when clearly faster and given up as soon as it is not:
+    // alternating moves the disc's memory between processors' caches every time, and a
+    // split that merely ties is a loss to the rest of the machine.
+    const bool splitFaster = c.splitFaster ? c.split.nsPerPixel < c.serial.nsPerPixel
+                                           : c.split.nsPerPixel < c.serial.nsPerPixel * kSwitchGain;
+    if (splitFaster != c.splitFaster) {
+      c.splitFaster = splitFaster;
+      c.retryEvery = kFirstRetry;
+      c.sinceRetry = 0;
+    }
+    split_ = splitFaster;
+    const TPathTime& slower = splitFaster ? c.serial : c.split;
+    if (++c.sinceRetry >= c.retryEvery || start_ - slower.at > kLongestRetryNs) {
+      c.sinceRetry = 0;
+      c.retryEvery = std::min(2 * c.retryEvery, kMostRetry);
+      c.tryingSplit = split_ = !splitFaster;
+      c.trying = kTryJobs - 1;
+      uncounted_ = true;
+    }
+  }();
+  if (!split_) workers->Rest();
 }
 
 CSplitChoice::~CSplitChoice() {
