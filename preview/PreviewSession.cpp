@@ -128,6 +128,16 @@ void CPreviewSession::DiscoverNow() {
   WaitIdle();
 }
 
+TJobRequest CPreviewSession::NewRequest(EJob kind) const {
+  TJobRequest request;
+  request.kind = kind;
+  request.collectPrint = collectPrint;
+  request.collectErrors = collectErrors;
+  request.collectDebug = collectDebug;
+  request.info = settings_;
+  return request;
+}
+
 void CPreviewSession::StartDiscovery() {
   if (!keepPositions_) {
     // Another script, or the defaults wanted: no position of before is put back.
@@ -139,13 +149,7 @@ void CPreviewSession::StartDiscovery() {
   followPending_ = false;
   discoveryStopped_ = false;
   repaintStop_.reset();
-  TJobRequest request;
-  request.kind = EJob::kDiscovery;
-  request.collectPrint = collectPrint;
-  request.collectErrors = collectErrors;
-  request.collectDebug = collectDebug;
-  request.info = settings_;
-  worker_.Submit(std::move(request));
+  worker_.Submit(NewRequest(EJob::kDiscovery));
 }
 
 void CPreviewSession::HandleEvents() {
@@ -240,12 +244,7 @@ void CPreviewSession::Repaint() {
     return;
   }
 
-  TJobRequest request;
-  request.kind = EJob::kRepaint;
-  request.collectPrint = collectPrint;
-  request.collectErrors = collectErrors;
-  request.collectDebug = collectDebug;
-  request.info = settings_;
+  TJobRequest request = NewRequest(EJob::kRepaint);
   request.width = preview_->width;
   request.height = preview_->height;
   request.seed = seed;

@@ -133,6 +133,8 @@ class CPreviewSession {
   TPositions Positions() const;
   void Cycle(bool reload);
   void SetUpSliders();
+  // A job of this kind for the current settings, collecting what the session is asked to.
+  TJobRequest NewRequest(EJob kind) const;
   void StartDiscovery();
   void Dispatch(TJobResult& result);
   void AfterDiscovery(TJobResult& result);
